@@ -1,0 +1,31 @@
+#pragma once
+// The "关于" page: what the program is, how to use it, updates, and the maker's offers.
+#include <QWidget>
+
+#include <memory>
+
+class QNetworkAccessManager;
+
+namespace Ui {
+class AboutPage;
+}
+
+namespace quorvel {
+
+class AboutPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit AboutPage(QWidget* parent = nullptr);
+    ~AboutPage() override;
+    Ui::AboutPage& ui() { return *m_ui; }
+
+    // Loads the maker's page into the browser; an unreachable page shows nothing.
+    void loadMakerPage();
+    static QString makerPageAddress();
+
+private:
+    std::unique_ptr<Ui::AboutPage> m_ui;
+    QNetworkAccessManager* m_network = nullptr;
+};
+
+} // namespace quorvel

@@ -1,0 +1,106 @@
+#include "members/MemberWorker.h"
+
+#include <QMetaObject>
+#include <QPointer>
+
+namespace quorvel {
+
+MemberWorker::MemberWorker() : m_thread([this] { run(); }) {}
+
+MemberWorker::~MemberWorker() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_queue.clear();
+        m_cancelRunning = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+MemberWorker& MemberWorker::instance() {
+    static MemberWorker worker;
+    return worker;
+}
+
+void MemberWorker::post(Kind kind, Task task) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stop)
+            return;
+        m_queue.push_back(Entry{kind, std::move(task)});
+    }
+    m_wake.notify_one();
+}
+
+void MemberWorker::cancel(Kind kind) {
+    std::lock_guard lock(m_mutex);
+    m_generations[int(kind)]++;
+    std::erase_if(m_queue, [kind](const Entry& e) { return e.kind == kind; });
+    if (m_running && m_runningKind == kind)
+        m_cancelRunning = true;
+    if (!m_running && m_queue.empty())
+        m_idle.notify_all();
+}
+
+unsigned MemberWorker::generation(Kind kind) const {
+    return m_generations[int(kind)].load();
+}
+
+void MemberWorker::waitIdle() {
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [this] { return !m_running && m_queue.empty(); });
+}
+
+bool MemberWorker::isIdle() const {
+    std::lock_guard lock(m_mutex);
+    return !m_running && m_queue.empty();
+}
+
+bool MemberWorker::isPending(Kind kind) const {
+    std::lock_guard lock(m_mutex);
+    if (m_running && m_runningKind == kind)
+        return true;
+    for (const Entry& e : m_queue)
+        if (e.kind == kind)
+            return true;
+    return false;
+}
+
+void MemberWorker::run() {
+    for (;;) {
+        Entry entry;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+            if (m_stop)
+                return;
+            entry = std::move(m_queue.front());
+            m_queue.pop_front();
+            m_running = true;
+            m_runningKind = entry.kind;
+            m_cancelRunning = false;
+        }
+        entry.task(m_cancelRunning);
+        {
+            std::lock_guard lock(m_mutex);
+            m_running = false;
+            if (m_queue.empty())
+                m_idle.notify_all();
+        }
+    }
+}
+
+void MemberWorker::toGui(QObject* context, std::function<void()> fn) {
+    QPointer<QObject> guard(context);
+    QMetaObject::invokeMethod(
+        context,
+        [guard, fn = std::move(fn)] {
+            if (guard)
+                fn();
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace quorvel

@@ -1,0 +1,143 @@
+#pragma once
+// Record tables: one table of named fields per password-protected file, at most one current
+// table and one current record for the whole program. Files are SQLCipher databases.
+//
+// Threads: the store is shared by the GUI thread and worker threads. Every public operation
+// takes the store's lock for its own duration; an operation that needs the current record to
+// stay put across goToRecord, reads and writes holds a Lock for the whole of it, and one whose
+// several writes must be all-or-nothing opens a Transaction (which also holds the lock).
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace quorvel {
+
+enum FieldType : int { TextField = 10, LogicalField = 7 };
+
+struct FieldDef {
+    QString name;
+    int type = 0;
+    int maxLength = 20; // bytes of GBK text; meaningless for a logical field
+};
+
+class RecordStore {
+public:
+    RecordStore();
+    ~RecordStore();
+    RecordStore(const RecordStore&) = delete;
+    RecordStore& operator=(const RecordStore&) = delete;
+
+    // The program-wide store.
+    static RecordStore& instance();
+
+    // Creates file with an empty, unprotected table of these fields; leaves it closed.
+    // Fails (and changes nothing) when the file already exists or the fields are invalid.
+    bool createTable(const QString& file, const QList<FieldDef>& fields);
+    // True when the file exists and is not a plain (unprotected) table file.
+    bool isEncrypted(const QString& file) const;
+
+    // Opens the table and makes it current; other open tables stay open. False, with the
+    // current table unchanged and the file untouched, when the file is missing, empty, damaged,
+    // not a table, the password does not match, or that file is already open.
+    // No password opens an unprotected file only.
+    bool openTable(const QString& file, const std::optional<QString>& password = std::nullopt);
+    // As openTable; on success also closes the table that was current before.
+    bool openReplacingCurrent(const QString& file, const QString& password);
+    // True when the table of that file (full path, case ignored) is open.
+    bool isOpen(const QString& file) const;
+    // Protects the current table's file with password (re-keys it when already protected).
+    bool setPassword(const QString& password);
+
+    bool hasCurrentTable() const;
+    QString currentFile() const;
+    QList<FieldDef> fields() const;
+
+    int recordCount() const;
+    // Record n (1..recordCount) becomes the current record; false when out of range.
+    bool goToRecord(int n);
+    int currentRecord() const; // 0 when none
+
+    // Value of the current record: text for text fields, "1" or "" for logical fields.
+    // Empty when there is no current record or no such field.
+    QString readField(const QString& name) const;
+    bool readFlag(const QString& name) const;
+    // The current record's values in field order.
+    QStringList readRecord() const;
+
+    // Store a value in the current record at once (durably, or inside the open Transaction).
+    // A text longer than the field's maximum is cut at a character boundary.
+    bool writeField(const QString& name, const QString& value);
+    bool writeFlag(const QString& name, bool value);
+    // Field by its 1-based position in the field list.
+    bool modifyField(int position, const QString& value);
+
+    // Appends a record with empty fields and makes it current.
+    bool addBlankRecord();
+    // Marks the current record deleted; purgeDeleted removes the marked records and renumbers.
+    bool deleteRecord();
+    bool purgeDeleted();
+
+    // First record number >= from whose field equals value byte for byte (GBK), 0 when none.
+    // Uses an index: the same answer as a scan in record order, without the scan.
+    int findFirst(const QString& fieldName, const QString& value, int from = 1) const;
+    // Every matching record number, in record order.
+    QList<int> findAll(const QString& fieldName, const QString& value) const;
+
+    // Closes every table; none is current.
+    void closeAll();
+
+    // The last error text of the engine, for diagnostics.
+    QString lastError() const;
+
+    // Holds the store's lock (recursive) for a sequence of operations.
+    class Lock {
+    public:
+        explicit Lock(RecordStore& store);
+        ~Lock();
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+
+    private:
+        RecordStore& m_store;
+    };
+
+    // All-or-nothing writes on the current table. Holds the lock until it ends. Without
+    // commit() the writes are rolled back when it goes out of scope; commit() returns false
+    // (and rolls back) when they could not be made durable.
+    class Transaction {
+    public:
+        explicit Transaction(RecordStore& store);
+        ~Transaction();
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+        bool isActive() const { return m_active; }
+        bool commit();
+        void rollback();
+
+    private:
+        RecordStore& m_store;
+        Lock m_lock;
+        bool m_active = false;
+        bool m_joined = false; // opened inside another Transaction and part of it
+    };
+
+    // Test hook: when set, called with the field name before each write inside a transaction;
+    // returning false makes that write fail (simulates a crash or an I/O error in between).
+    using WriteHook = bool (*)(const QString& fieldName);
+    void setWriteHookForTesting(WriteHook hook);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+    mutable std::recursive_mutex m_mutex;
+};
+
+// The password of both tables.
+inline const QString kTablePassword = QStringLiteral("~^!5");
+
+} // namespace quorvel

@@ -44,7 +44,8 @@ public:
     // Opens the table and makes it current; other open tables stay open. False, with the
     // current table unchanged and the file untouched, when the file is missing, empty, damaged,
     // not a table, the password does not match, or that file is already open.
-    // No password opens an unprotected file only.
+    // No password opens an unprotected file only (an empty password counts as none).
+    // A newly opened table has no current record until goToRecord.
     bool openTable(const QString& file, const std::optional<QString>& password = std::nullopt);
     // As openTable; on success also closes the table that was current before.
     bool openReplacingCurrent(const QString& file, const QString& password);
@@ -62,6 +63,7 @@ public:
     bool goToRecord(int n);
     int currentRecord() const; // 0 when none
 
+    // Field names are matched ignoring case.
     // Value of the current record: text for text fields, "1" or "" for logical fields.
     // Empty when there is no current record or no such field.
     QString readField(const QString& name) const;
@@ -70,7 +72,8 @@ public:
     QStringList readRecord() const;
 
     // Store a value in the current record at once (durably, or inside the open Transaction).
-    // A text longer than the field's maximum is cut at a character boundary.
+    // A text longer than the field's maximum is cut at a character boundary. A logical field
+    // is set by "1" and cleared by anything else.
     bool writeField(const QString& name, const QString& value);
     bool writeFlag(const QString& name, bool value);
     // Field by its 1-based position in the field list.
@@ -78,12 +81,14 @@ public:
 
     // Appends a record with empty fields and makes it current.
     bool addBlankRecord();
-    // Marks the current record deleted; purgeDeleted removes the marked records and renumbers.
+    // Marks the current record deleted; purgeDeleted removes the marked records and renumbers
+    // (afterwards no record is current).
     bool deleteRecord();
     bool purgeDeleted();
 
     // First record number >= from whose field equals value byte for byte (GBK), 0 when none.
-    // Uses an index: the same answer as a scan in record order, without the scan.
+    // Uses an index: the same answer as a scan in record order, without the scan. Records
+    // marked deleted are still found until purged.
     int findFirst(const QString& fieldName, const QString& value, int from = 1) const;
     // Every matching record number, in record order.
     QList<int> findAll(const QString& fieldName, const QString& value) const;
@@ -108,7 +113,10 @@ public:
 
     // All-or-nothing writes on the current table. Holds the lock until it ends. Without
     // commit() the writes are rolled back when it goes out of scope; commit() returns false
-    // (and rolls back) when they could not be made durable.
+    // (and rolls back) when they could not be made durable. A write that fails inside it rolls
+    // the whole transaction back at once: later writes in it fail and commit() returns false.
+    // A Transaction opened while another is active joins it: its commit() makes nothing
+    // durable (the outer one decides), its rollback rolls back the whole transaction.
     class Transaction {
     public:
         explicit Transaction(RecordStore& store);
@@ -124,6 +132,7 @@ public:
         Lock m_lock;
         bool m_active = false;
         bool m_joined = false; // opened inside another Transaction and part of it
+        bool m_owns = false; // counted in the store's transaction state until it ends
     };
 
     // Test hook: when set, called with the field name before each write inside a transaction;

@@ -34,23 +34,29 @@ bool PictureBox::setPictureData(const QByteArray& bytes) {
     if (bytes.isEmpty() || bytes.size() > kMaxPictureBytes)
         return false;
     m_data = bytes;
-    QBuffer probe(&m_data);
-    probe.open(QIODevice::ReadOnly);
-    QImageReader reader(&probe);
-    if (reader.supportsAnimation() && reader.imageCount() != 1) {
+    bool animated = false;
+    {
+        QBuffer probe(&m_data);
+        probe.open(QIODevice::ReadOnly);
+        QImageReader reader(&probe);
+        animated = reader.supportsAnimation() && reader.imageCount() > 1;
+    }
+    if (animated) {
         m_buffer = std::make_unique<QBuffer>(&m_data);
         m_buffer->open(QIODevice::ReadOnly);
         m_movie = std::make_unique<QMovie>(m_buffer.get());
-        if (!m_movie->isValid()) {
-            stopMovie();
-        } else {
-            connect(m_movie.get(), &QMovie::frameChanged, this, [this] { update(); });
-            m_movie->jumpToFrame(0);
+        // A damaged animation whose first frame does not decode falls back to a still picture.
+        if (m_movie->isValid() && m_movie->jumpToFrame(0) && !m_movie->currentPixmap().isNull()) {
+            connect(m_movie.get(), &QMovie::frameChanged, this, [this](int n) {
+                update();
+                emit frameChanged(n);
+            });
             if (m_animated)
                 m_movie->start();
             update();
             return true;
         }
+        stopMovie();
     }
     QPixmap pixmap;
     if (!pixmap.loadFromData(m_data)) {
@@ -131,16 +137,33 @@ void PictureBox::setBackgroundColour(const QColor& colour) {
 
 void PictureBox::setAnimated(bool on) {
     m_animated = on;
-    if (m_movie) {
-        if (on)
+    if (!m_movie)
+        return;
+    // Standing still keeps the frame on screen; playing again goes on from it.
+    if (on) {
+        if (m_movie->state() == QMovie::Paused)
+            m_movie->setPaused(false);
+        else if (m_movie->state() == QMovie::NotRunning)
             m_movie->start();
-        else
-            m_movie->stop();
+    } else if (m_movie->state() == QMovie::Running) {
+        m_movie->setPaused(true);
     }
 }
 
 bool PictureBox::isPlaying() const {
     return m_movie && m_movie->state() == QMovie::Running;
+}
+
+bool PictureBox::isAnimatedPicture() const {
+    return m_movie != nullptr;
+}
+
+int PictureBox::currentFrameNumber() const {
+    return m_movie ? m_movie->currentFrameNumber() : 0;
+}
+
+QImage PictureBox::currentImage() const {
+    return currentFrame().toImage();
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QFrame>
+#include <QImage>
 #include <QPixmap>
 
 #include <memory>
@@ -40,6 +41,15 @@ public:
     bool isAnimated() const { return m_animated; }
     // True while an animated picture is running.
     bool isPlaying() const;
+    // The picture has several frames (it plays only while the animation switch is on).
+    bool isAnimatedPicture() const;
+    int currentFrameNumber() const;
+    // The frame on screen, at the picture's own size; null without a picture.
+    QImage currentImage() const;
+
+signals:
+    // A new frame of an animated picture is on screen.
+    void frameChanged(int frameNumber);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

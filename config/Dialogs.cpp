@@ -1,10 +1,17 @@
 #include "config/Dialogs.h"
 
+#include "config/ColourPicker.h"
+
 #include <QColorDialog>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace quorvel {
 
@@ -70,19 +77,51 @@ bool PlatformDialogs::chooseColour(QWidget* parent, const QColor& initial, QColo
 }
 
 bool PlatformDialogs::chooseFont(QWidget* parent, const FontChoice& initial, FontChoice* chosen) {
-    bool ok = false;
-    QFont start(initial.family);
+    // The toolkit's font dialog has no colour, so it is embedded next to a colour picker.
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("QuorvelFontDialog"));
+    dialog.setWindowTitle(QStringLiteral("字体"));
+    auto* layout = new QVBoxLayout(&dialog);
+
+    auto* fonts = new QFontDialog(&dialog);
+    fonts->setObjectName(QStringLiteral("字体选择"));
+    fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    fonts->setWindowFlags(Qt::Widget);
+    QFont start = initial.family.isEmpty() ? dialog.font() : QFont(initial.family);
     if (initial.pointSize > 0)
         start.setPointSize(initial.pointSize);
     start.setBold(initial.bold);
-    const QFont f = QFontDialog::getFont(&ok, start, parent);
-    if (!ok)
+    fonts->setCurrentFont(start);
+    fonts->setVisible(true);
+    layout->addWidget(fonts);
+
+    auto* colourRow = new QHBoxLayout;
+    colourRow->addWidget(new QLabel(QStringLiteral("颜色："), &dialog));
+    auto* colour = new ColourPicker(&dialog);
+    colour->setObjectName(QStringLiteral("字体颜色"));
+    colour->setColour(initial.colour);
+    colour->setFixedWidth(60);
+    colourRow->addWidget(colour);
+    colourRow->addStretch();
+    layout->addLayout(colourRow);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    // Enter and Escape inside the embedded chooser end the whole dialog.
+    QObject::connect(fonts, &QDialog::accepted, &dialog, &QDialog::accept);
+    QObject::connect(fonts, &QDialog::rejected, &dialog, &QDialog::reject);
+
+    if (dialog.exec() != QDialog::Accepted)
         return false;
+    const QFont f = fonts->currentFont();
     chosen->family = f.family();
     chosen->pointSize = f.pointSize() > 0 ? f.pointSize() : 0;
     chosen->bold = f.bold();
-    // The font dialog of this toolkit has no colour: the colour stays as it was.
-    chosen->colour = initial.colour;
+    chosen->colour = colour->colour();
     return true;
 }
 

@@ -18,11 +18,13 @@ void showMessage(QWidget* parent, const QString& text, MessageIcon icon = Messag
 bool askOkCancel(QWidget* parent, const QString& text, MessageIcon icon);
 
 // Colour, font and file choosers. Each returns false when the operator cancels.
+// The font chooser carries a text colour too; a cancelled chooser leaves *chosen untouched.
 struct FontChoice {
     QString family;
     int pointSize = 0;
     QColor colour = QColor(0, 0, 0);
     bool bold = false;
+    bool operator==(const FontChoice&) const = default;
 };
 
 class PlatformDialogs {

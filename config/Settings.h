@@ -1,9 +1,12 @@
 #pragma once
 // Keys of section "软件配置" with the defaults every reader uses.
 #include "config/ConfigFile.h"
+#include "config/Style.h"
 #include "text/Numbers.h"
 
 #include <QString>
+
+#include <limits>
 
 namespace quorvel::settings {
 
@@ -40,10 +43,21 @@ inline const Key kAutoUpdate{QStringLiteral("自动更新"), QString()};
 
 inline QString read(const Key& key) { return readSetting(key.name, key.defaultValue); }
 inline bool readFlag(const Key& key) { return flagFromText(read(key)); }
+// Truncation toward zero; a value no integer can hold (a hand-edited file) reads as 0.
+template <class Int>
+Int truncatedNumber(double v) {
+    if (!(v > double(std::numeric_limits<Int>::min()) - 1.0 && v < double(std::numeric_limits<Int>::max())))
+        return 0;
+    return static_cast<Int>(v);
+}
 // Numbers used as an index or a size are truncated toward zero.
-inline int readInt(const Key& key) { return int(textToNumber(read(key))); }
+inline int readInt(const Key& key) { return truncatedNumber<int>(textToNumber(read(key))); }
+// Colours are stored as the decimal text of red + green*256 + blue*65536.
+inline long long readColourValue(const Key& key) { return truncatedNumber<long long>(textToNumber(read(key))); }
+inline QColor readColour(const Key& key) { return colourFromValue(readColourValue(key)); }
 inline bool write(const Key& key, const QString& value) { return writeSetting(key.name, value); }
 inline bool writeFlag(const Key& key, bool value) { return writeSetting(key.name, flagText(value)); }
 inline bool writeInt(const Key& key, long long value) { return writeSetting(key.name, QString::number(value)); }
+inline bool writeColour(const Key& key, const QColor& colour) { return writeInt(key, colourValue(colour)); }
 
 } // namespace quorvel::settings

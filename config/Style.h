@@ -1,6 +1,10 @@
 #pragma once
 // How stored appearance values map onto widgets.
 #include <QColor>
+#include <QFont>
+#include <QPalette>
+#include <QString>
+#include <QWidget>
 #include <Qt>
 
 namespace quorvel {
@@ -24,6 +28,46 @@ inline Qt::Alignment alignmentFromIndex(int index) {
     default:
         return Qt::AlignLeft | Qt::AlignVCenter;
     }
+}
+
+// Text colour of a label (or any control drawing its text in the window-text role).
+inline void setTextColour(QWidget* w, const QColor& colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, colour);
+    w->setPalette(p);
+}
+inline QColor textColour(const QWidget* w) {
+    return w->palette().color(QPalette::WindowText);
+}
+
+// Background of a pane; the pane paints it itself so the colour shows whatever the style does.
+inline void setBackgroundColour(QWidget* w, const QColor& colour) {
+    w->setAutoFillBackground(true);
+    QPalette p = w->palette();
+    p.setColor(w->backgroundRole(), colour);
+    w->setPalette(p);
+}
+inline QColor backgroundColour(const QWidget* w) {
+    return w->palette().color(w->backgroundRole());
+}
+
+inline void setFontFace(QWidget* w, const QString& family) {
+    QFont f = w->font();
+    f.setFamily(family);
+    w->setFont(f);
+}
+// A size of 0 or less is no size: the font keeps the one it has.
+inline void setFontPointSize(QWidget* w, int pointSize) {
+    if (pointSize <= 0)
+        return;
+    QFont f = w->font();
+    f.setPointSize(pointSize);
+    w->setFont(f);
+}
+inline void setFontBold(QWidget* w, bool bold) {
+    QFont f = w->font();
+    f.setBold(bold);
+    w->setFont(f);
 }
 
 } // namespace quorvel

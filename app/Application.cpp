@@ -23,6 +23,14 @@ Application::~Application() {
     delete m_login.data();
 }
 
+LoginWindow* Application::loginWindow() const {
+    return m_login;
+}
+
+MainWindow* Application::mainWindow() const {
+    return m_main;
+}
+
 FtpClient& Application::ftp() {
     return *m_ftp;
 }

@@ -20,8 +20,8 @@ public:
     // Creates the login window (preparing it may already end the program on a first run).
     void start();
 
-    LoginWindow* loginWindow() const { return m_login; }
-    MainWindow* mainWindow() const { return m_main; }
+    LoginWindow* loginWindow() const;
+    MainWindow* mainWindow() const;
     bool isEnded() const { return m_ended; }
 
     // Hidden and modal; its creation lays it out and styles it.

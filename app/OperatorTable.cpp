@@ -30,4 +30,36 @@ Operator readOperator(RecordStore& store, int n) {
     return op;
 }
 
+CredentialCheck checkCredentials(RecordStore& store, const QString& name, const QString& password) {
+    RecordStore::Lock lock(store);
+    CredentialCheck check;
+    const int n = store.recordCount();
+    for (int i = 1; i <= n; ++i) {
+        Operator op = readOperator(store, i);
+        if (op.name != name)
+            continue;
+        check.record = i;
+        check.outcome = op.password == password ? Credential::Accepted : Credential::WrongPassword;
+        check.op = std::move(op);
+        return check;
+    }
+    return check;
+}
+
+QList<Operator> readAll(RecordStore& store) {
+    RecordStore::Lock lock(store);
+    QList<Operator> all;
+    const int n = store.recordCount();
+    for (int i = 1; i <= n; ++i)
+        all.append(readOperator(store, i));
+    return all;
+}
+
+int administratorCount(const QList<Operator>& all) {
+    int count = 0;
+    for (const Operator& op : all)
+        count += op.administrator ? 1 : 0;
+    return count;
+}
+
 } // namespace quorvel::operators

@@ -30,4 +30,17 @@ struct Operator {
 // Reads record n of the current table (which must be the operator table).
 Operator readOperator(RecordStore& store, int n);
 
+// The login comparison: the first record of that name decides.
+enum class Credential { Accepted, WrongPassword, UnknownName };
+struct CredentialCheck {
+    Credential outcome = Credential::UnknownName;
+    int record = 0;
+    Operator op;
+};
+CredentialCheck checkCredentials(RecordStore& store, const QString& name, const QString& password);
+
+// Every operator of the current table, in record order.
+QList<Operator> readAll(RecordStore& store);
+int administratorCount(const QList<Operator>& all);
+
 } // namespace quorvel::operators

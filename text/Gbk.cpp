@@ -5,13 +5,26 @@
 
 namespace quorvel {
 
+namespace {
+bool isAscii(const char* p, qsizetype n) {
+    for (qsizetype i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(p[i]) >= 0x80)
+            return false;
+    return true;
+}
+} // namespace
+
+// Converters are costly to create and every record read decodes a dozen texts: keep one per
+// thread. Stateless, so nothing carries over from one call to the next.
 QByteArray toGbk(const QString& text) {
-    QStringEncoder encoder("GBK");
+    thread_local QStringEncoder encoder("GBK", QStringConverter::Flag::Stateless);
     return encoder.encode(text);
 }
 
 QString fromGbk(const QByteArray& bytes) {
-    QStringDecoder decoder("GBK");
+    if (isAscii(bytes.constData(), bytes.size()))
+        return QString::fromLatin1(bytes);
+    thread_local QStringDecoder decoder("GBK", QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
 }
 

@@ -4,6 +4,8 @@
 #include "app/Application.h"
 #include "config/SettingsPage.h"
 #include "members/AddPage.h"
+#include "members/CancelMemberWindow.h"
+#include "members/ModifyMemberWindow.h"
 #include "members/Session.h"
 #include "members/SwipePage.h"
 #include "text/DateText.h"
@@ -60,6 +62,16 @@ MainWindow::MainWindow(Application& app) : m_app(app), m_ui(std::make_unique<Ui:
     tabs->addTab(m_swipe, QStringLiteral("刷卡记录"));
     tabs->addTab(m_about, QStringLiteral("关于"));
     tabs->setCurrentIndex(AboutPageIndex);
+    // Modal over the whole program, without a parent window.
+    m_add->setDialogOpeners(
+        [this] {
+            ModifyMemberWindow window(*m_add);
+            window.exec();
+        },
+        [this] {
+            CancelMemberWindow window(*m_add);
+            window.exec();
+        });
     m_about->ui().高级选择夹_关于->setCurrentIndex(0);
 
     buildStatusBar();

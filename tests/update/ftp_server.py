@@ -1,0 +1,173 @@
+#!/usr/bin/python3
+"""FTP server for the update tests: pyftpdlib speaking GBK on 127.0.0.1.
+
+pyftpdlib 1.5.7 hard-codes UTF-8 on the control and listing channels; the
+update server the program talks to uses GBK, so the handler and the
+filesystem below transcode.  Names on disk stay in the local file system
+encoding (UTF-8); only the wire is GBK.
+
+Options for hostile or special behaviour:
+  --no-mlsd              drop MLSD/MLST so clients must parse LIST output
+  --stub-dir PATH        LIST/MLSD of this FTP path return the raw lines of
+  --stub-list FILE         FILE (LIST) and
+  --stub-mlsd FILE         FILE (MLSD) instead of the real directory
+  --command-log FILE     append every received command line to FILE
+
+The listening port is written to --port-file once the socket accepts
+connections.  The server ends when its standard input closes, so it never
+outlives the test that started it.
+"""
+
+import argparse
+import logging
+import os
+import sys
+import threading
+import warnings
+
+warnings.simplefilter("ignore")
+
+from pyftpdlib.authorizers import DummyAuthorizer  # noqa: E402
+from pyftpdlib.filesystems import AbstractedFS  # noqa: E402
+from pyftpdlib.handlers import FTPHandler, proto_cmds  # noqa: E402
+from pyftpdlib.servers import FTPServer  # noqa: E402
+
+WIRE = "gbk"
+
+
+def to_wire(line_bytes):
+    """format_list/format_mlsx yield UTF-8; re-encode the line as GBK."""
+    return line_bytes.decode("utf8", "replace").encode(WIRE, "replace")
+
+
+class GbkFS(AbstractedFS):
+    def format_list(self, basedir, listing, ignore_err=True):
+        for line in super().format_list(basedir, listing, ignore_err):
+            yield to_wire(line)
+
+    def format_mlsx(self, basedir, listing, perms, facts, ignore_err=True):
+        for line in super().format_mlsx(basedir, listing, perms, facts, ignore_err):
+            yield to_wire(line)
+
+
+class GbkHandler(FTPHandler):
+    abstracted_fs = GbkFS
+    auth_failed_timeout = 0.05
+    stub_dir = None
+    stub_list = b""
+    stub_mlsd = b""
+    command_log = None
+
+    def decode(self, data):
+        return data.decode(WIRE, self.unicode_errors)
+
+    def push(self, s):
+        # Same as the base class, but GBK on the control channel.
+        super(FTPHandler, self).push(s.encode(WIRE, "replace"))
+
+    def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
+        if cmd == "NLST" and not isproducer:
+            data = to_wire(data)
+        super().push_dtp_data(data, isproducer=isproducer, file=file, cmd=cmd)
+
+    def pre_process_command(self, line, cmd, arg):
+        if self.command_log:
+            shown = "PASS ******" if cmd == "PASS" else line
+            with open(self.command_log, "a", encoding="utf8") as f:
+                f.write(shown + "\n")
+        return super().pre_process_command(line, cmd, arg)
+
+    def _is_stub(self, path):
+        return self.stub_dir is not None and self.fs.fs2ftp(path).rstrip("/") == self.stub_dir
+
+    def ftp_LIST(self, path):
+        if self._is_stub(path):
+            self.push_dtp_data(self.stub_list, cmd="LIST")
+            return path
+        return super().ftp_LIST(path)
+
+    def ftp_MLSD(self, path):
+        if self._is_stub(path):
+            self.push_dtp_data(self.stub_mlsd, cmd="MLSD")
+            return path
+        return super().ftp_MLSD(path)
+
+    def ftp_MLST(self, path):
+        # The base class decodes its own listing line as UTF-8.
+        line = self.fs.fs2ftp(path)
+        basedir, basename = os.path.split(path)
+        perms = self.authorizer.get_perms(self.username)
+        try:
+            iterator = self.run_as_current_user(
+                self.fs.format_mlsx, basedir, [basename], perms, self._current_facts, ignore_err=False
+            )
+            data = b"".join(iterator).decode(WIRE, self.unicode_errors)
+        except OSError as err:
+            self.respond("550 %s." % err.strerror)
+            return None
+        data = data.split(" ")[0] + " %s\r\n" % line
+        self.push('250-Listing "%s":\r\n' % line)
+        self.push(" " + data)
+        self.respond("250 End MLST.")
+        return path
+
+
+def read_bytes(path):
+    if not path:
+        return b""
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--root", required=True)
+    p.add_argument("--port-file", required=True)
+    p.add_argument("--user", required=True)
+    p.add_argument("--password", required=True)
+    p.add_argument("--no-mlsd", action="store_true")
+    p.add_argument("--stub-dir")
+    p.add_argument("--stub-list")
+    p.add_argument("--stub-mlsd")
+    p.add_argument("--command-log")
+    a = p.parse_args()
+
+    logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(a.user, a.password, a.root, perm="elradfmwMT")
+
+    handler = GbkHandler
+    handler.authorizer = authorizer
+    handler.banner = "update test server ready."
+    if a.no_mlsd:
+        cmds = proto_cmds.copy()
+        cmds.pop("MLSD", None)
+        cmds.pop("MLST", None)
+        handler.proto_cmds = cmds
+    if a.stub_dir:
+        handler.stub_dir = "/" + a.stub_dir.strip("/")
+        handler.stub_list = read_bytes(a.stub_list)
+        handler.stub_mlsd = read_bytes(a.stub_mlsd)
+    handler.command_log = a.command_log
+
+    server = FTPServer(("127.0.0.1", 0), handler)
+    port = server.socket.getsockname()[1]
+
+    tmp = a.port_file + ".tmp"
+    with open(tmp, "w") as f:
+        f.write("%d\n" % port)
+    os.replace(tmp, a.port_file)
+
+    def watch_parent():
+        try:
+            sys.stdin.buffer.read()
+        finally:
+            os._exit(0)
+
+    threading.Thread(target=watch_parent, daemon=True).start()
+    server.serve_forever(handle_exit=False)
+
+
+if __name__ == "__main__":
+    main()

@@ -2,6 +2,7 @@
 
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
+#include "config/Appearance.h"
 #include "config/Settings.h"
 #include "members/AddPage.h"
 #include "store/RecordStore.h"
@@ -16,6 +17,7 @@ namespace quorvel {
 
 Application::Application() : m_ftp(std::make_unique<FtpClient>()) {
     initAppResources();
+    registerFontSubstitutions();
 }
 
 Application::~Application() {
@@ -48,7 +50,9 @@ MainWindow* Application::createMainWindow() {
     return m_main;
 }
 
-void Application::applyMainWindowSettings(MainWindow*) {}
+void Application::applyMainWindowSettings(MainWindow* main) {
+    quorvel::applyMainWindowSettings(main, m_login);
+}
 
 void Application::releaseConnections() {
     RecordStore::instance().closeAll();

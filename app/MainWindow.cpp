@@ -5,6 +5,7 @@
 #include "config/SettingsPage.h"
 #include "members/AddPage.h"
 #include "members/CancelMemberWindow.h"
+#include "members/MemberTable.h"
 #include "members/ModifyMemberWindow.h"
 #include "members/Session.h"
 #include "members/SwipePage.h"
@@ -73,6 +74,11 @@ MainWindow::MainWindow(Application& app) : m_app(app), m_ui(std::make_unique<Ui:
             window.exec();
         });
     m_about->ui().高级选择夹_关于->setCurrentIndex(0);
+    // Creating the member table ends the program, whatever the closing mode.
+    m_settings->setInitialiseMembersHandler([this] {
+        if (members::createMemberTable(this) == members::CreateOutcome::ProgramEnds)
+            m_app.endProgram();
+    });
 
     buildStatusBar();
     m_ui->图片框_主题图片->raise();

@@ -66,6 +66,7 @@ public:
     // connect(). Safe from any thread.
     void requestAbort();
 
+    // Operations run one at a time; a second thread waits for the first to finish.
     bool isConnected() const { return m_connected.load(); }
     bool connect(const QString& host, const QString& user = QStringLiteral("anonymous"),
                  const QString& password = QString(), int port = 21);
@@ -78,8 +79,9 @@ public:
     bool deleteFile(const QString& path);
     bool renameFile(const QString& oldPath, const QString& newPath);
 
+    // Downloads replace local only once complete. ASCII transfers (TYPE A) use local LF line ends.
     bool getFile(const QString& remote, const QString& local, bool ascii = false);
-    bool putFile(const QString& local, const QString& remote, int type = 0); // 1 = ASCII
+    bool putFile(const QString& local, const QString& remote, int type = 0); // 1 = ASCII, else binary
 
     // Lists entries matching pattern whose attributes share a bit with mask; names beginning
     // with "." are left out. Returns the number of names.
@@ -99,6 +101,8 @@ public:
     qint64 getFileSize(const QString& path);
     qint64 getDirectorySize(const QString& path);
 
+    // Refuses the whole download when the server sends a name that is not a plain file name,
+    // a listing over MaxListingEntries or folders nested deeper than MaxDirectoryDepth.
     bool downloadDirectory(const QString& remoteDir, const QString& localDir, bool ascii = false);
     bool uploadDirectory(const QString& localDir, const QString& remoteDir, bool ascii = false);
 

@@ -47,6 +47,8 @@ bool FtpTestServer::start(const QString& root, const QString& workDir, const Ftp
         }
         args << QStringLiteral("--stub-dir") << options.stubDir << QStringLiteral("--stub-list") << list
              << QStringLiteral("--stub-mlsd") << mlsd;
+        if (options.stubRecursive)
+            args << QStringLiteral("--stub-recursive");
     }
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -13,6 +13,7 @@ struct FtpServerOptions {
     QString stubDir;
     QByteArray stubList;
     QByteArray stubMlsd;
+    bool stubRecursive = false; // every folder below stubDir answers the same
 };
 
 class FtpTestServer {

@@ -153,6 +153,9 @@ private slots:
     void treeRoundTrip();
     void hostileListing_data();
     void hostileListing();
+    void listingCap_data();
+    void listingCap();
+    void depthCap();
     void directorySize();
     void abortStopsOperations();
     void concurrentUse();
@@ -725,6 +728,57 @@ void TestFtpClient::hostileListing() {
     const auto written = snapshot(target);
     for (auto it = written.begin(); it != written.end(); ++it)
         QVERIFY2(!it.value().contains("EVIL") && !it.key().contains(QLatin1String("evil")), qPrintable(it.key()));
+}
+
+void TestFtpClient::listingCap_data() {
+    QTest::addColumn<int>("entries");
+    QTest::newRow("at the cap") << FtpClient::MaxListingEntries;
+    QTest::newRow("one over") << FtpClient::MaxListingEntries + 1;
+}
+
+void TestFtpClient::listingCap() {
+    QFETCH(int, entries);
+    FtpServerOptions stub;
+    stub.stubDir = QStringLiteral("/many");
+    for (int i = 0; i < entries; ++i) {
+        const QString name = QStringLiteral("f%1").arg(i, 6, 10, QLatin1Char('0'));
+        stub.stubList += listLine(false, name, 1);
+        stub.stubMlsd += mlsdLine("file", name, 1);
+    }
+    QVERIFY(QDir().mkpath(serverPath(QStringLiteral("many"))));
+    QVERIFY(startServer(stub));
+    FtpClient client;
+    QVERIFY(connectClient(client));
+    QStringList names;
+    QList<int> attributes;
+    QList<qint64> sizes;
+    QList<double> times;
+    const bool allowed = entries <= FtpClient::MaxListingEntries;
+    QCOMPARE(client.listDirectory(QStringLiteral("/many/*"), 183, names, attributes, sizes, times),
+             allowed ? entries : 0);
+    QCOMPARE(client.getDirectorySize(QStringLiteral("/many")), allowed ? qint64(entries) : qint64(0));
+}
+
+void TestFtpClient::depthCap() {
+    // Every folder below /loop lists a folder "loop" and a file: an endless tree.
+    put(QStringLiteral("loop/leaf.txt"), "x");
+    FtpServerOptions stub;
+    stub.stubDir = QStringLiteral("/loop");
+    stub.stubRecursive = true;
+    stub.stubList = listLine(true, "loop");
+    stub.stubMlsd = mlsdLine("dir", "loop");
+    QVERIFY(startServer(stub));
+    const QString target = m_run->file(QStringLiteral("deep"));
+    FtpClient client;
+    QVERIFY(connectClient(client));
+    QVERIFY(!client.downloadDirectory(QStringLiteral("/loop"), target));
+    int levels = 0;
+    QString dir = target;
+    while (QFileInfo(dir + QStringLiteral("/loop")).isDir()) {
+        dir += QStringLiteral("/loop");
+        ++levels;
+    }
+    QVERIFY2(levels <= FtpClient::MaxDirectoryDepth, qPrintable(QString::number(levels)));
 }
 
 void TestFtpClient::directorySize() {

@@ -11,6 +11,7 @@ Options for hostile or special behaviour:
   --stub-dir PATH        LIST/MLSD of this FTP path return the raw lines of
   --stub-list FILE         FILE (LIST) and
   --stub-mlsd FILE         FILE (MLSD) instead of the real directory
+  --stub-recursive       ... and so does every folder below PATH (an endless tree)
   --command-log FILE     append every received command line to FILE
 
 The listening port is written to --port-file once the socket accepts
@@ -54,6 +55,7 @@ class GbkHandler(FTPHandler):
     abstracted_fs = GbkFS
     auth_failed_timeout = 0.05
     stub_dir = None
+    stub_recursive = False
     stub_list = b""
     stub_mlsd = b""
     command_log = None
@@ -78,7 +80,12 @@ class GbkHandler(FTPHandler):
         return super().pre_process_command(line, cmd, arg)
 
     def _is_stub(self, path):
-        return self.stub_dir is not None and self.fs.fs2ftp(path).rstrip("/") == self.stub_dir
+        if self.stub_dir is None:
+            return False
+        ftp_path = self.fs.fs2ftp(path).rstrip("/")
+        if ftp_path == self.stub_dir:
+            return True
+        return self.stub_recursive and ftp_path.startswith(self.stub_dir + "/")
 
     def ftp_LIST(self, path):
         if self._is_stub(path):
@@ -129,6 +136,7 @@ def main():
     p.add_argument("--stub-dir")
     p.add_argument("--stub-list")
     p.add_argument("--stub-mlsd")
+    p.add_argument("--stub-recursive", action="store_true")
     p.add_argument("--command-log")
     a = p.parse_args()
 
@@ -149,6 +157,7 @@ def main():
         handler.stub_dir = "/" + a.stub_dir.strip("/")
         handler.stub_list = read_bytes(a.stub_list)
         handler.stub_mlsd = read_bytes(a.stub_mlsd)
+        handler.stub_recursive = a.stub_recursive
     handler.command_log = a.command_log
 
     server = FTPServer(("127.0.0.1", 0), handler)

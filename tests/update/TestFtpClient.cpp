@@ -11,8 +11,7 @@
 #include <QFileInfo>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <sys/time.h>
 
 #include <atomic>
 #include <memory>
@@ -32,10 +31,10 @@ constexpr double Second = 1.0 / 86400;
 const QByteArray GxIni("[update]\r\nversion=2.5\r\n");
 
 bool setModified(const QString& path, const QDateTime& when) {
-    struct timespec times[2];
-    times[0].tv_sec = times[1].tv_sec = when.toSecsSinceEpoch();
-    times[0].tv_nsec = times[1].tv_nsec = 0;
-    return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
+    struct timeval times[2];
+    times[0].tv_sec = times[1].tv_sec = time_t(when.toSecsSinceEpoch());
+    times[0].tv_usec = times[1].tv_usec = 0;
+    return ::utimes(QFile::encodeName(path).constData(), times) == 0;
 }
 
 // Relative path -> content for files, relative path + "/" -> empty for folders.

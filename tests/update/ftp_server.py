@@ -6,7 +6,7 @@ update server the program talks to uses GBK, so the handler and the
 filesystem below transcode.  Names on disk stay in the local file system
 encoding (UTF-8); only the wire is GBK.
 
-Options for hostile or special behaviour:
+Options for hostile or unusual behaviour:
   --no-mlsd              drop MLSD/MLST so clients must parse LIST output
   --stub-dir PATH        LIST/MLSD of this FTP path return the raw lines of
   --stub-list FILE         FILE (LIST) and

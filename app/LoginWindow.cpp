@@ -51,9 +51,8 @@ void LoginWindow::prepareLoginWindow() {
     if (size > 0)
         font.setPointSize(size);
     slogan->setFont(font);
-    QPalette palette = slogan->palette();
-    palette.setColor(QPalette::WindowText, colourFromValue(static_cast<long long>(textToNumber(read(kSloganColour)))));
-    slogan->setPalette(palette);
+    // A hand-edited colour too large for any integer reads as 0 instead of overflowing.
+    setTextColour(slogan, readColour(kSloganColour));
     slogan->setAlignment(alignmentFromIndex(readInt(kSloganAlignment)));
 
     m_ui->图片框_启动背景->setPictureFile(read(kLoginPicture));

@@ -466,7 +466,14 @@ void TestSettingsPage::emptyKeysReadAsEmpty() {
     settings::write(settings::kTitle, QString());
     settings::write(settings::kThemePictureMode, QStringLiteral("abc"));
     settings::write(settings::kTitleFontSize, QString());
+    // Numbers no integer can hold read as 0.
+    settings::write(settings::kTitleColour, QStringLiteral("1e300"));
+    settings::write(settings::kTitleAlignment, QStringLiteral("-5e40"));
+    settings::write(settings::kLogoBackground, QStringLiteral("65536.9"));
     m_w->apply();
+    QCOMPARE(textColourOf(m_w->title()), QColor(0, 0, 0));
+    QCOMPARE(m_w->title()->alignment(), Qt::AlignLeft | Qt::AlignVCenter);
+    QCOMPARE(m_w->theme()->backgroundColour(), QColor(0, 0, 1)); // truncated
     QCOMPARE(m_w->title()->text(), QString());
     QCOMPARE(m_w->s().编辑框_软件标题->text(), QString());
     QCOMPARE(m_w->s().组合框_主题显示方式->currentIndex(), 0);

@@ -811,7 +811,9 @@ bool FtpClient::listPattern(const QString& pattern, QList<FtpEntry>& entries) {
     p.replace(u'\\', u'/');
     const qsizetype slash = p.lastIndexOf(u'/');
     const QString namePart = p.mid(slash + 1);
-    const QString dirPart = slash < 0 ? QStringLiteral(".") : slash == 0 ? QStringLiteral("/") : p.left(slash);
+    const QString dirPart = slash < 0    ? QStringLiteral(".")
+                            : slash == 0 ? QStringLiteral("/")
+                                         : p.left(slash);
 
     if (namePart.contains(u'*') || namePart.contains(u'?')) {
         const QString dir = resolve(dirPart);

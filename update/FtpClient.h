@@ -46,7 +46,7 @@ struct FtpTimeouts {
 };
 
 class FtpClient {
-public:
+  public:
     enum Attributes { AttrReadOnly = 1, AttrDirectory = 16, AttrNormal = 128 };
     static constexpr int DefaultMask = 183;
     static constexpr qint64 DefaultMaxFileSize = 64LL * 1024 * 1024;
@@ -115,7 +115,7 @@ public:
     static double fileTimeToDateTime(quint64 windowsFileTime);
     static double dateTimeToOle(const QDateTime& dateTime);
 
-private:
+  private:
     bool perform(detail::FtpTransfer& transfer);
     bool quote(const QList<QByteArray>& commands);
     bool listRaw(const QString& absDir, QList<FtpEntry>& entries);

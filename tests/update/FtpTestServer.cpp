@@ -32,10 +32,9 @@ bool FtpTestServer::start(const QString& root, const QString& workDir, const Ftp
     QFile::remove(portFile);
     QFile::remove(m_log);
 
-    QStringList args{serverScript(),       QStringLiteral("--root"),     root,
-                     QStringLiteral("--port-file"), portFile,            QStringLiteral("--user"),
-                     user(),               QStringLiteral("--password"), password(),
-                     QStringLiteral("--command-log"), m_log};
+    QStringList args{serverScript(), QStringLiteral("--root"),        root,   QStringLiteral("--port-file"),
+                     portFile,       QStringLiteral("--user"),        user(), QStringLiteral("--password"),
+                     password(),     QStringLiteral("--command-log"), m_log};
     if (!options.mlsd)
         args << QStringLiteral("--no-mlsd");
     if (!options.stubDir.isEmpty()) {

@@ -17,7 +17,7 @@ struct FtpServerOptions {
 };
 
 class FtpTestServer {
-public:
+  public:
     static QString user() { return QStringLiteral("updater"); }
     static QString password() { return QStringLiteral("s3cret"); }
 
@@ -35,7 +35,7 @@ public:
     // Every command line the server has received so far, oldest first ("PASS" hidden).
     QStringList commands() const;
 
-private:
+  private:
     QProcess m_process;
     int m_port = 0;
     QString m_log;

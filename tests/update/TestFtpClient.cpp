@@ -40,7 +40,8 @@ bool setModified(const QString& path, const QDateTime& when) {
 // Relative path -> content for files, relative path + "/" -> empty for folders.
 QMap<QString, QByteArray> snapshot(const QString& dir) {
     QMap<QString, QByteArray> result;
-    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(dir, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                    QDirIterator::Subdirectories);
     const QDir base(dir);
     while (it.hasNext()) {
         it.next();
@@ -85,10 +86,10 @@ enum Op {
 class TestFtpClient : public QObject {
     Q_OBJECT
 
-public:
+  public:
     TestFtpClient() = default;
 
-private:
+  private:
     std::unique_ptr<TempRunDir> m_run;
     FtpTestServer m_server;
     QString m_root;
@@ -125,7 +126,7 @@ private:
     }
     static bool runOp(FtpClient& c, Op op, const QString& localFile, const QString& localDir);
 
-private slots:
+  private slots:
     void initTestCase_data();
     void init();
     void cleanup();
@@ -189,7 +190,8 @@ void TestFtpClient::connectAccounts_data() {
     QTest::newRow("wrong password") << FtpTestServer::user() << "wrong" << false;
     QTest::newRow("empty password") << FtpTestServer::user() << "" << false;
     QTest::newRow("unknown user") << "nobody" << FtpTestServer::password() << false;
-    QTest::newRow("anonymous") << "anonymous" << "" << false;
+    QTest::newRow("anonymous") << "anonymous"
+                               << "" << false;
 }
 
 void TestFtpClient::connectAccounts() {
@@ -339,23 +341,25 @@ void TestFtpClient::lookups_data() {
     QTest::addColumn<qint64>("expected");
     const QString ini = QStringLiteral("/软件更新/gx.ini");
     QTest::newRow("file, other case") << "fileExists" << ini << qint64(1);
-    QTest::newRow("file, backslashes, mixed case") << "fileExists" << QStringLiteral("\\软件更新\\Gx.Ini") << qint64(1);
+    QTest::newRow("file, backslashes, mixed case")
+        << "fileExists" << QStringLiteral("\\软件更新\\Gx.Ini") << qint64(1);
     QTest::newRow("file, relative") << "fileExistsIn" << QStringLiteral("gx.ini") << qint64(1);
     QTest::newRow("file, prefix only") << "fileExists" << QStringLiteral("/软件更新/gx.in") << qint64(0);
     QTest::newRow("folder is no file") << "fileExists" << QStringLiteral("/软件更新/子目录") << qint64(0);
     QTest::newRow("missing parent") << "fileExists" << QStringLiteral("/没有/gx.ini") << qint64(0);
     QTest::newRow("folder") << "directoryExists" << QStringLiteral("/软件更新/子目录") << qint64(1);
-    QTest::newRow("folder, trailing slash, case") << "directoryExists" << QStringLiteral("/软件更新/") << qint64(1);
+    QTest::newRow("folder, trailing slash, case")
+        << "directoryExists" << QStringLiteral("/软件更新/") << qint64(1);
     QTest::newRow("folder, ascii case") << "directoryExists" << QStringLiteral("/软件更新/DATA") << qint64(1);
     QTest::newRow("file is no folder") << "directoryExists" << ini << qint64(0);
     QTest::newRow("missing folder") << "directoryExists" << QStringLiteral("/没有") << qint64(0);
     QTest::newRow("root") << "directoryExists" << QStringLiteral("/") << qint64(1);
     QTest::newRow("file attributes") << "getFileAttributes" << ini << qint64(128);
     // A folder path lists the folder's contents, where the folder itself does not appear.
-    QTest::newRow("folder via file attributes") << "getFileAttributes" << QStringLiteral("/软件更新/子目录")
-                                                << qint64(0);
-    QTest::newRow("folder attributes") << "getDirectoryAttributes" << QStringLiteral("/软件更新/子目录")
-                                       << qint64(16);
+    QTest::newRow("folder via file attributes")
+        << "getFileAttributes" << QStringLiteral("/软件更新/子目录") << qint64(0);
+    QTest::newRow("folder attributes")
+        << "getDirectoryAttributes" << QStringLiteral("/软件更新/子目录") << qint64(16);
     QTest::newRow("file via folder attributes") << "getDirectoryAttributes" << ini << qint64(0);
     QTest::newRow("file size") << "getFileSize" << ini << qint64(GxIni.size());
     QTest::newRow("missing file size") << "getFileSize" << QStringLiteral("/软件更新/x.ini") << qint64(0);
@@ -395,22 +399,38 @@ void TestFtpClient::listing_data() {
     QTest::addColumn<int>("mask");
     QTest::addColumn<QStringList>("expected");
     const QStringList all{"a.txt", "b", "c", "z.TXT"};
-    QTest::newRow("empty pattern") << "/d" << "" << 183 << all;
-    QTest::newRow("star dot star") << "/d" << "*.*" << 183 << all;
-    QTest::newRow("star, files only") << "/d" << "*" << 128 << QStringList{"a.txt", "b", "z.TXT"};
-    QTest::newRow("folders only") << "/d" << "*" << 16 << QStringList{"c"};
-    QTest::newRow("extension, any case") << "/" << "/d/*.txt" << 183 << QStringList{"a.txt", "z.TXT"};
-    QTest::newRow("question mark") << "/" << "\\d\\?" << 183 << QStringList{"b", "c"};
-    QTest::newRow("folder path lists contents") << "/" << "/d" << 183 << all;
-    QTest::newRow("folder path, trailing slash") << "/" << "/d/" << 183 << all;
-    QTest::newRow("file path lists the file") << "/" << "/d/a.txt" << 183 << QStringList{"a.txt"};
-    QTest::newRow("file path, other case") << "/" << "/d/A.TXT" << 183 << QStringList{"a.txt"};
-    QTest::newRow("file path, wrong mask") << "/" << "/d/a.txt" << 16 << QStringList{};
-    QTest::newRow("parent, backslashes") << "/" << "\\d\\c\\..\\*" << 183 << all;
-    QTest::newRow("parent, slashes") << "/" << "/d/c/../*" << 183 << all;
-    QTest::newRow("parent of relative") << "/d/c" << "..\\*" << 183 << all;
-    QTest::newRow("relative folder") << "/d" << "c" << 183 << QStringList{"deep.bin"};
-    QTest::newRow("missing folder") << "/" << "/nope/*" << 183 << QStringList{};
+    QTest::newRow("empty pattern") << "/d"
+                                   << "" << 183 << all;
+    QTest::newRow("star dot star") << "/d"
+                                   << "*.*" << 183 << all;
+    QTest::newRow("star, files only") << "/d"
+                                      << "*" << 128 << QStringList{"a.txt", "b", "z.TXT"};
+    QTest::newRow("folders only") << "/d"
+                                  << "*" << 16 << QStringList{"c"};
+    QTest::newRow("extension, any case") << "/"
+                                         << "/d/*.txt" << 183 << QStringList{"a.txt", "z.TXT"};
+    QTest::newRow("question mark") << "/"
+                                   << "\\d\\?" << 183 << QStringList{"b", "c"};
+    QTest::newRow("folder path lists contents") << "/"
+                                                << "/d" << 183 << all;
+    QTest::newRow("folder path, trailing slash") << "/"
+                                                 << "/d/" << 183 << all;
+    QTest::newRow("file path lists the file") << "/"
+                                              << "/d/a.txt" << 183 << QStringList{"a.txt"};
+    QTest::newRow("file path, other case") << "/"
+                                           << "/d/A.TXT" << 183 << QStringList{"a.txt"};
+    QTest::newRow("file path, wrong mask") << "/"
+                                           << "/d/a.txt" << 16 << QStringList{};
+    QTest::newRow("parent, backslashes") << "/"
+                                         << "\\d\\c\\..\\*" << 183 << all;
+    QTest::newRow("parent, slashes") << "/"
+                                     << "/d/c/../*" << 183 << all;
+    QTest::newRow("parent of relative") << "/d/c"
+                                        << "..\\*" << 183 << all;
+    QTest::newRow("relative folder") << "/d"
+                                     << "c" << 183 << QStringList{"deep.bin"};
+    QTest::newRow("missing folder") << "/"
+                                    << "/nope/*" << 183 << QStringList{};
 }
 
 void TestFtpClient::listing() {
@@ -566,7 +586,8 @@ void TestFtpClient::failedDownloadKeepsLocalFile() {
     FtpClient client(cap);
     QVERIFY(connectClient(client));
     QCOMPARE(client.getFile(remote, local), ok);
-    const QByteArray expected = ok ? quorvel::test::readBytes(serverPath(remote.mid(1))) : QByteArray("previous");
+    const QByteArray expected =
+        ok ? quorvel::test::readBytes(serverPath(remote.mid(1))) : QByteArray("previous");
     QCOMPARE(quorvel::test::readBytes(local), expected);
     // No temporary or partial file is left beside it.
     QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -644,7 +665,8 @@ void TestFtpClient::directoryOperations() {
 
     // A line break in a path must not become a second command.
     QVERIFY(!client.createDirectory(QStringLiteral("/x\r\nDELE /工作/keep.txt")));
-    QVERIFY(!client.renameFile(QStringLiteral("/工作/keep.txt"), QStringLiteral("/工作/k\nDELE /工作/keep.txt")));
+    QVERIFY(
+        !client.renameFile(QStringLiteral("/工作/keep.txt"), QStringLiteral("/工作/k\nDELE /工作/keep.txt")));
     QVERIFY(QFileInfo::exists(serverPath(QStringLiteral("工作/keep.txt"))));
     QVERIFY(!m_server.commands().contains(QStringLiteral("DELE /工作/keep.txt")));
 }
@@ -712,7 +734,8 @@ void TestFtpClient::hostileListing() {
     stub.stubDir = QStringLiteral("/stub");
     // "a" comes first so that a local a/ exists when "a/b" is reached.
     stub.stubList = listLine(false, "good.txt") + listLine(true, "a") + listLine(directory, name);
-    stub.stubMlsd = mlsdLine("file", "good.txt") + mlsdLine("dir", "a") + mlsdLine(directory ? "dir" : "file", name);
+    stub.stubMlsd =
+        mlsdLine("file", "good.txt") + mlsdLine("dir", "a") + mlsdLine(directory ? "dir" : "file", name);
     QVERIFY(startServer(stub));
 
     const QString out = m_run->file(QStringLiteral("out"));
@@ -726,7 +749,8 @@ void TestFtpClient::hostileListing() {
              QStringList{"target"});
     const auto written = snapshot(target);
     for (auto it = written.begin(); it != written.end(); ++it)
-        QVERIFY2(!it.value().contains("EVIL") && !it.key().contains(QLatin1String("evil")), qPrintable(it.key()));
+        QVERIFY2(!it.value().contains("EVIL") && !it.key().contains(QLatin1String("evil")),
+                 qPrintable(it.key()));
 }
 
 void TestFtpClient::listingCap_data() {
@@ -837,7 +861,8 @@ void TestFtpClient::concurrentUse() {
                 ++failures;
             const QString local = m_run->file(QStringLiteral("w%1-%2").arg(id).arg(i));
             if (!client.getFile(QStringLiteral("/c/") + name, local) ||
-                quorvel::test::readBytes(local) != quorvel::test::readBytes(serverPath(QStringLiteral("c/") + name)))
+                quorvel::test::readBytes(local) !=
+                    quorvel::test::readBytes(serverPath(QStringLiteral("c/") + name)))
                 ++failures;
         }
     };

@@ -27,7 +27,7 @@ const QDate Today(2024, 6, 15);
 class TestFtpParsing : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void listingLine_data();
     void listingLine();
     void mlsdLine_data();
@@ -54,47 +54,52 @@ void TestFtpParsing::listingLine_data() {
     QTest::addColumn<qint64>("size");
     QTest::addColumn<double>("time");
 
-    QTest::newRow("unix file, year") << QByteArray("-rw-r--r--    1 owner    group        1234 Mar 04  2021 readme.txt")
-                                     << true << "readme.txt" << 128 << qint64(1234) << Day2021_03_04;
+    QTest::newRow("unix file, year")
+        << QByteArray("-rw-r--r--    1 owner    group        1234 Mar 04  2021 readme.txt") << true
+        << "readme.txt" << 128 << qint64(1234) << Day2021_03_04;
     QTest::newRow("unix dir, time this year")
         << QByteArray("drwxr-xr-x   2 owner    group        4096 Jun 10 08:30 docs") << true << "docs" << 16
         << qint64(4096) << Day2024_06_10 + 8 * Hour + 30 * Minute;
     QTest::newRow("unix time after today means last year")
-        << QByteArray("-rw-r--r-- 1 owner group 1 Dec 25 10:00 xmas.txt") << true << "xmas.txt" << 128 << qint64(1)
-        << Day2023_12_25 + 10 * Hour;
+        << QByteArray("-rw-r--r-- 1 owner group 1 Dec 25 10:00 xmas.txt") << true << "xmas.txt" << 128
+        << qint64(1) << Day2023_12_25 + 10 * Hour;
     QTest::newRow("unix name with spaces, CRLF")
         << QByteArray("-rw-r--r-- 1 o g 10 Jan 01 2020 my file.txt\r\n") << true << "my file.txt" << 128
         << qint64(10) << Day2020_01_01;
-    QTest::newRow("unix symlink") << QByteArray("lrwxrwxrwx 1 o g 7 Jan 01 2020 link -> target") << true << "link"
-                                  << 128 << qint64(7) << Day2020_01_01;
+    QTest::newRow("unix symlink") << QByteArray("lrwxrwxrwx 1 o g 7 Jan 01 2020 link -> target") << true
+                                  << "link" << 128 << qint64(7) << Day2020_01_01;
     QTest::newRow("unix without group") << QByteArray("-rw-r--r-- 1 owner 55 Feb 29 2020 leap.dat") << true
                                         << "leap.dat" << 128 << qint64(55) << Day2020_01_01 + 59;
     QTest::newRow("unix read-only") << QByteArray("-r--r--r-- 1 o g 5 Jan 01 2020 ro.txt") << true << "ro.txt"
                                     << 129 << qint64(5) << Day2020_01_01;
     QTest::newRow("unix over 4 GiB") << QByteArray("-rw-r--r-- 1 o g 5000000000 Jan 01 2020 big.iso") << true
                                      << "big.iso" << 128 << qint64(5000000000LL) << Day2020_01_01;
-    QTest::newRow("unix GBK name") << quorvel::toGbk(QStringLiteral("-rw-r--r-- 1 o g 3 Jan 01 2020 软件更新.ini"))
-                                   << true << QStringLiteral("软件更新.ini") << 128 << qint64(3) << Day2020_01_01;
-    QTest::newRow("dos dir") << QByteArray("01-15-20  03:45PM       <DIR>          Updates") << true << "Updates"
-                             << 16 << qint64(0) << Day2020_01_01 + 14 + 15 * Hour + 45 * Minute;
+    QTest::newRow("unix GBK name") << quorvel::toGbk(
+                                          QStringLiteral("-rw-r--r-- 1 o g 3 Jan 01 2020 软件更新.ini"))
+                                   << true << QStringLiteral("软件更新.ini") << 128 << qint64(3)
+                                   << Day2020_01_01;
+    QTest::newRow("dos dir") << QByteArray("01-15-20  03:45PM       <DIR>          Updates") << true
+                             << "Updates" << 16 << qint64(0) << Day2020_01_01 + 14 + 15 * Hour + 45 * Minute;
     QTest::newRow("dos file, 12AM, 1999") << QByteArray("12-31-99  12:00AM              1024 old.exe") << true
                                           << "old.exe" << 128 << qint64(1024) << 36525.0;
-    QTest::newRow("dos 12PM") << QByteArray("07-04-21  12:30PM                77 noon.txt") << true << "noon.txt"
-                              << 128 << qint64(77) << 44381 + 12 * Hour + 30 * Minute;
+    QTest::newRow("dos 12PM") << QByteArray("07-04-21  12:30PM                77 noon.txt") << true
+                              << "noon.txt" << 128 << qint64(77) << 44381 + 12 * Hour + 30 * Minute;
     QTest::newRow("dos four-digit year, 24 h")
         << QByteArray("03-04-2021  17:05              2048 report.pdf") << true << "report.pdf" << 128
         << qint64(2048) << Day2021_03_04 + 17 * Hour + 5 * Minute;
-    QTest::newRow("dos name with spaces") << QByteArray("01-01-20  01:00AM       <DIR>          Program Files")
-                                          << true << "Program Files" << 16 << qint64(0) << Day2020_01_01 + Hour;
-    QTest::newRow("dos GBK name") << quorvel::toGbk(QStringLiteral("01-01-20  01:00AM      9 说明.txt")) << true
-                                  << QStringLiteral("说明.txt") << 128 << qint64(9) << Day2020_01_01 + Hour;
+    QTest::newRow("dos name with spaces")
+        << QByteArray("01-01-20  01:00AM       <DIR>          Program Files") << true << "Program Files" << 16
+        << qint64(0) << Day2020_01_01 + Hour;
+    QTest::newRow("dos GBK name") << quorvel::toGbk(QStringLiteral("01-01-20  01:00AM      9 说明.txt"))
+                                  << true << QStringLiteral("说明.txt") << 128 << qint64(9)
+                                  << Day2020_01_01 + Hour;
 
     QTest::newRow("total line") << QByteArray("total 48") << false << QString() << 0 << qint64(0) << 0.0;
     QTest::newRow("empty") << QByteArray() << false << QString() << 0 << qint64(0) << 0.0;
     QTest::newRow("prose") << QByteArray("this is not a listing line") << false << QString() << 0 << qint64(0)
                            << 0.0;
-    QTest::newRow("bad month") << QByteArray("drwxr-xr-x 2 o g 4096 Foo 10 08:30 x") << false << QString() << 0
-                               << qint64(0) << 0.0;
+    QTest::newRow("bad month") << QByteArray("drwxr-xr-x 2 o g 4096 Foo 10 08:30 x") << false << QString()
+                               << 0 << qint64(0) << 0.0;
     QTest::newRow("no name") << QByteArray("-rw-r--r-- 1 o g 10 Jan 01 2020") << false << QString() << 0
                              << qint64(0) << 0.0;
     QTest::newRow("dos bad date") << QByteArray("13-45-20  01:00AM  9 x.txt") << false << QString() << 0
@@ -135,18 +140,19 @@ void TestFtpParsing::mlsdLine_data() {
     QTest::newRow("upper-case facts, fraction, odd name")
         << QByteArray("Type=File;Size=10;Modify=20200101120000.500; name with spaces;semi") << true
         << "name with spaces;semi" << 128 << qint64(10) << Day2020_01_01 + 12 * Hour + 0.5 * Second;
-    QTest::newRow("read-only by mode") << QByteArray("type=file;unix.mode=0444;size=1; ro") << true << "ro" << 129
-                                       << qint64(1) << 0.0;
-    QTest::newRow("writable python-style mode") << QByteArray("type=file;unix.mode=0o644;size=1; rw\r\n") << true
-                                                << "rw" << 128 << qint64(1) << 0.0;
-    QTest::newRow("symlink is a file") << QByteArray("type=OS.unix=slink:/x;size=4; ln") << true << "ln" << 128
-                                       << qint64(4) << 0.0;
-    QTest::newRow("current dir") << QByteArray("type=cdir;modify=20200101000000; /home") << false << QString() << 0
-                                 << qint64(0) << 0.0;
-    QTest::newRow("parent dir") << QByteArray("type=pdir;modify=20200101000000; ..") << false << QString() << 0
-                                << qint64(0) << 0.0;
+    QTest::newRow("read-only by mode")
+        << QByteArray("type=file;unix.mode=0444;size=1; ro") << true << "ro" << 129 << qint64(1) << 0.0;
+    QTest::newRow("writable python-style mode")
+        << QByteArray("type=file;unix.mode=0o644;size=1; rw\r\n") << true << "rw" << 128 << qint64(1) << 0.0;
+    QTest::newRow("symlink is a file")
+        << QByteArray("type=OS.unix=slink:/x;size=4; ln") << true << "ln" << 128 << qint64(4) << 0.0;
+    QTest::newRow("current dir") << QByteArray("type=cdir;modify=20200101000000; /home") << false << QString()
+                                 << 0 << qint64(0) << 0.0;
+    QTest::newRow("parent dir") << QByteArray("type=pdir;modify=20200101000000; ..") << false << QString()
+                                << 0 << qint64(0) << 0.0;
     QTest::newRow("no type") << QByteArray("size=3; notype") << false << QString() << 0 << qint64(0) << 0.0;
-    QTest::newRow("no name") << QByteArray("type=file;size=3;") << false << QString() << 0 << qint64(0) << 0.0;
+    QTest::newRow("no name") << QByteArray("type=file;size=3;") << false << QString() << 0 << qint64(0)
+                             << 0.0;
     QTest::newRow("empty") << QByteArray() << false << QString() << 0 << qint64(0) << 0.0;
 }
 
@@ -207,16 +213,24 @@ void TestFtpParsing::pattern_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<bool>("matches");
-    QTest::newRow("star dot star, no dot") << "README" << "*.*" << true;
-    QTest::newRow("extension, other case") << "readme.TXT" << "*.txt" << true;
-    QTest::newRow("wrong extension") << "readme.txt" << "*.ini" << false;
-    QTest::newRow("question mark") << "abc" << "a?c" << true;
-    QTest::newRow("question mark needs a char") << "ab" << "a?b" << false;
-    QTest::newRow("plain name, case") << "GX.INI" << "gx.ini" << true;
+    QTest::newRow("star dot star, no dot") << "README"
+                                           << "*.*" << true;
+    QTest::newRow("extension, other case") << "readme.TXT"
+                                           << "*.txt" << true;
+    QTest::newRow("wrong extension") << "readme.txt"
+                                     << "*.ini" << false;
+    QTest::newRow("question mark") << "abc"
+                                   << "a?c" << true;
+    QTest::newRow("question mark needs a char") << "ab"
+                                                << "a?b" << false;
+    QTest::newRow("plain name, case") << "GX.INI"
+                                      << "gx.ini" << true;
     QTest::newRow("chinese prefix") << QStringLiteral("软件.ini") << QStringLiteral("软件.*") << true;
     QTest::newRow("chinese mismatch") << QStringLiteral("软件.ini") << QStringLiteral("硬件.*") << false;
-    QTest::newRow("star in middle") << "setup-1.2.exe" << "setup*.exe" << true;
-    QTest::newRow("empty pattern") << "x" << "" << false;
+    QTest::newRow("star in middle") << "setup-1.2.exe"
+                                    << "setup*.exe" << true;
+    QTest::newRow("empty pattern") << "x"
+                                   << "" << false;
 }
 
 void TestFtpParsing::pattern() {
@@ -229,13 +243,19 @@ void TestFtpParsing::pattern() {
 void TestFtpParsing::trimSlashes_data() {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("mixed runs") << "\\/a/b//\\" << "a/b";
-    QTest::newRow("only separators") << "/\\//\\" << "";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("inner backslash stays") << "a\\b" << "a\\b";
+    QTest::newRow("mixed runs") << "\\/a/b//\\"
+                                << "a/b";
+    QTest::newRow("only separators") << "/\\//\\"
+                                     << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("inner backslash stays") << "a\\b"
+                                           << "a\\b";
     QTest::newRow("chinese") << QStringLiteral("/软件更新/") << QStringLiteral("软件更新");
-    QTest::newRow("unc-like") << "\\\\server\\share\\" << "server\\share";
-    QTest::newRow("nothing to trim") << "gx.ini" << "gx.ini";
+    QTest::newRow("unc-like") << "\\\\server\\share\\"
+                              << "server\\share";
+    QTest::newRow("nothing to trim") << "gx.ini"
+                                     << "gx.ini";
 }
 
 void TestFtpParsing::trimSlashes() {
@@ -247,11 +267,13 @@ void TestFtpParsing::trimSlashes() {
 void TestFtpParsing::toLowerText_data() {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("ascii") << "GX.INI" << "gx.ini";
+    QTest::newRow("ascii") << "GX.INI"
+                           << "gx.ini";
     QTest::newRow("chinese untouched") << QStringLiteral("软件更新/GX") << QStringLiteral("软件更新/gx");
     QTest::newRow("latin-1 letters untouched") << QStringLiteral("ÄÖB") << QStringLiteral("ÄÖb");
     QTest::newRow("full-width untouched") << QStringLiteral("ＡB") << QStringLiteral("Ａb");
-    QTest::newRow("digits and signs") << "A1_[Z]@" << "a1_[z]@";
+    QTest::newRow("digits and signs") << "A1_[Z]@"
+                                      << "a1_[z]@";
 }
 
 void TestFtpParsing::toLowerText() {

@@ -122,6 +122,14 @@ void AddPage::flushHandOvers() {
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
+void AddPage::finishListLoad() {
+    // A load's first hand-over posts its row task: go on until nothing is left to run.
+    do {
+        m_loader->wait();
+        flushHandOvers();
+    } while (m_loader->isPending());
+}
+
 void AddPage::settleCardChecks() {
     m_cardChecks->wait();
     flushHandOvers();

@@ -40,6 +40,10 @@ public:
     // or a removal): waits for the card checks, cancels a worker load, then fills the list.
     void loadMemberListNow();
 
+    // Waits until the member-list load on the worker has handed over its last rows, and applies
+    // them: the list, label and progress bar then show the load's end.
+    void finishListLoad();
+
     // Waits for the card checks still running and applies their results to the page, so that
     // a GUI-thread operation sees the page as the last check leaves it.
     void settleCardChecks();

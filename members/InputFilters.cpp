@@ -64,11 +64,13 @@ private:
     bool refusesKey(QKeyEvent* key) {
         if (key->matches(QKeySequence::Paste))
             return !m_rule(m_box, QGuiApplication::clipboard()->text(), m_box->selectedText());
-        // With Ctrl or Meta held a key is a shortcut (select all, undo...), never typed text.
-        if (key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))
+        // Ctrl (with or without Shift) makes a shortcut (select all, undo...), never text;
+        // AltGr, which arrives as Ctrl+Alt, does type characters.
+        const Qt::KeyboardModifiers held = key->modifiers() & ~Qt::KeypadModifier;
+        if (held == Qt::ControlModifier || held == (Qt::ControlModifier | Qt::ShiftModifier))
             return false;
         const QString text = key->text();
-        if (text.isEmpty() || !text.at(0).isPrint())
+        if (text.isEmpty() || text.at(0).category() == QChar::Other_Control)
             return false;
         return !m_rule(m_box, text, m_box->selectedText());
     }

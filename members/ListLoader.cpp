@@ -25,6 +25,9 @@ TaskTracker::TaskTracker() : m_state(std::make_shared<State>()) {}
 MemberWorker::Task TaskTracker::track(MemberWorker::Task task) {
     // The token goes when the worker lets go of the task, run or not.
     struct Token {
+        explicit Token(std::shared_ptr<State> s) : state(std::move(s)) {}
+        Token(const Token&) = delete;
+        Token& operator=(const Token&) = delete;
         std::shared_ptr<State> state;
         ~Token() {
             std::lock_guard lock(state->mutex);
@@ -36,7 +39,7 @@ MemberWorker::Task TaskTracker::track(MemberWorker::Task task) {
         std::lock_guard lock(m_state->mutex);
         ++m_state->pending;
     }
-    auto token = std::make_shared<Token>(Token{m_state});
+    auto token = std::make_shared<Token>(m_state);
     return [token, task = std::move(task)](const std::atomic<bool>& cancelled) { task(cancelled); };
 }
 

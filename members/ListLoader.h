@@ -74,6 +74,8 @@ public:
     void cancel();
     // cancel(), then blocks until the load's task has ended.
     void cancelAndWait();
+    // Blocks until the load's posted tasks have ended (their hand-overs may still be queued).
+    void wait() { m_tasks.wait(); }
     bool isPending() const { return !m_tasks.isIdle(); }
 
     // The load on the GUI thread. The caller has already ended every worker task that fills the

@@ -104,11 +104,18 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::buildStatusBar() {
     QStatusBar* bar = m_ui->状态条_提示;
+    QFont font = bar->font();
+    font.setPointSize(9);
+    bar->setFont(font);
+    // Parts of fixed width side by side; what does not fit is cut off at the right edge rather
+    // than squeezed, as a status bar of fixed parts behaves.
+    int x = 0;
     for (int i = 0; i < 10; ++i) {
         auto* label = new QLabel(QString::fromUtf8(kStatusParts[i].text), bar);
         label->setObjectName(QStringLiteral("状态条_提示_%1").arg(i));
         label->setFixedWidth(kStatusParts[i].width);
-        bar->addWidget(label);
+        label->move(x, 0);
+        x += kStatusParts[i].width;
         m_statusParts.append(label);
     }
 }
@@ -123,6 +130,8 @@ void MainWindow::dockBars() {
     m_ui->工具条1->setGeometry(0, 0, width(), th);
     const int sh = m_ui->状态条_提示->height();
     m_ui->状态条_提示->setGeometry(0, height() - sh, width(), sh);
+    for (QLabel* part : m_statusParts)
+        part->setFixedHeight(sh);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

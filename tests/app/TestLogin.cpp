@@ -247,8 +247,12 @@ void TestLogin::enterInPasswordLogsIn() {
     const QList<int> widths = {40, 80, 40, 180, 80, 188, 60, 80, 60, 110};
     const QList<QLabel*> parts = main->ui().状态条_提示->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
     QCOMPARE(parts.size(), 10);
-    for (int i = 0; i < 10; ++i)
+    int x = 0;
+    for (int i = 0; i < 10; ++i) {
         QCOMPARE(main->statusPart(i)->width(), widths[i]);
+        QCOMPARE(main->statusPart(i)->x(), x);
+        x += widths[i];
+    }
     QCOMPARE(main->statusPart(0)->text(), QStringLiteral("管理员"));
     QCOMPARE(main->statusPart(2)->text(), QStringLiteral("时间："));
     QVERIFY(main->statusPart(3)->text().startsWith(QString::number(QDate::currentDate().year()) + "年"));

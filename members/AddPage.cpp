@@ -123,11 +123,15 @@ void AddPage::flushHandOvers() {
 }
 
 void AddPage::finishListLoad() {
-    // A load's first hand-over posts its row task: go on until nothing is left to run.
-    do {
+    // A load's first hand-over posts its row task: go on until running the hand-overs posts
+    // no further task. Only this thread posts load tasks, so the count tells exactly.
+    for (;;) {
         m_loader->wait();
+        const auto posted = m_loader->postedTasks();
         flushHandOvers();
-    } while (m_loader->isPending());
+        if (m_loader->postedTasks() == posted)
+            break;
+    }
 }
 
 void AddPage::settleCardChecks() {

@@ -38,6 +38,7 @@ MemberWorker::Task TaskTracker::track(MemberWorker::Task task) {
     {
         std::lock_guard lock(m_state->mutex);
         ++m_state->pending;
+        ++m_state->tracked;
     }
     auto token = std::make_shared<Token>(m_state);
     return [token, task = std::move(task)](const std::atomic<bool>& cancelled) { task(cancelled); };
@@ -46,6 +47,11 @@ MemberWorker::Task TaskTracker::track(MemberWorker::Task task) {
 void TaskTracker::wait() {
     std::unique_lock lock(m_state->mutex);
     m_state->done.wait(lock, [this] { return m_state->pending == 0; });
+}
+
+unsigned long long TaskTracker::trackedCount() const {
+    std::lock_guard lock(m_state->mutex);
+    return m_state->tracked;
 }
 
 bool TaskTracker::isIdle() const {

@@ -35,12 +35,15 @@ public:
     // lock: the tasks take it.
     void wait();
     bool isIdle() const;
+    // How many tasks were ever tracked.
+    unsigned long long trackedCount() const;
 
 private:
     struct State {
         mutable std::mutex mutex;
         std::condition_variable done;
         int pending = 0;
+        unsigned long long tracked = 0;
     };
     std::shared_ptr<State> m_state;
 };
@@ -77,6 +80,8 @@ public:
     // Blocks until the load's posted tasks have ended (their hand-overs may still be queued).
     void wait() { m_tasks.wait(); }
     bool isPending() const { return !m_tasks.isIdle(); }
+    // Grows by one with every task the loader posts (only ever from the GUI thread).
+    unsigned long long postedTasks() const { return m_tasks.trackedCount(); }
 
     // The load on the GUI thread. The caller has already ended every worker task that fills the
     // list and applied what they handed over (see AddPage::loadMemberListNow). The GUI keeps

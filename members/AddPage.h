@@ -20,6 +20,9 @@ struct NewMember;
 struct RecognisedMember;
 } // namespace members
 
+// The waiting calls below (endListLoad, loadMemberListNow, finishListLoad, settleCardChecks and
+// the procedures that use them) wait for worker tasks that take the store's lock: never call them
+// while holding a RecordStore::Lock or Transaction.
 class AddPage : public QWidget {
     Q_OBJECT
 public:

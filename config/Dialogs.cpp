@@ -58,13 +58,28 @@ PlatformDialogs*& installed() {
     return current;
 }
 
+MessageHook& messageHook() {
+    static MessageHook hook;
+    return hook;
+}
+
 } // namespace
 
+void setMessageHookForTesting(MessageHook hook) {
+    messageHook() = std::move(hook);
+}
+
 void showMessage(QWidget* parent, const QString& text, MessageIcon icon) {
+    if (messageHook()) {
+        messageHook()(parent, text, icon, false);
+        return;
+    }
     runBox(parent, text, icon, QMessageBox::Ok);
 }
 
 bool askOkCancel(QWidget* parent, const QString& text, MessageIcon icon) {
+    if (messageHook())
+        return messageHook()(parent, text, icon, true);
     return runBox(parent, text, icon, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 

@@ -17,6 +17,11 @@ void showMessage(QWidget* parent, const QString& text, MessageIcon icon = Messag
 // A modal QMessageBox with OK and Cancel; true when OK was chosen.
 bool askOkCancel(QWidget* parent, const QString& text, MessageIcon icon);
 
+// Answers both of the above instead of a box (true = OK), for the benchmark and tests that
+// time or drive an operation without a person; an empty function restores the real boxes.
+using MessageHook = std::function<bool(QWidget* parent, const QString& text, MessageIcon icon, bool okCancel)>;
+void setMessageHookForTesting(MessageHook hook);
+
 // Colour, font and file choosers. Each returns false when the operator cancels.
 // The font chooser carries a text colour too; a cancelled chooser leaves *chosen untouched.
 struct FontChoice {

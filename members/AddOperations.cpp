@@ -61,6 +61,26 @@ TopUpResult applyTopUp(int record, const QString& card, const QString& cardType,
     return TopUpResult::Applied;
 }
 
+RedeemResult redeemMemberPoints(int record, const QString& card, const QString& points) {
+    RecordStore& store = RecordStore::instance();
+    RecordStore::Lock lock(store);
+    if (!store.goToRecord(record) || store.readField(kFieldCard) != card)
+        return RedeemResult::CardChanged;
+    const double wanted = textToNumber(points);
+    if (wanted < -kTolerance)
+        return RedeemResult::NegativePoints;
+    if (wanted <= kTolerance)
+        return RedeemResult::Redeemed;
+    const double held = textToNumber(store.readField(kFieldPoints));
+    const double left = addAmounts(held, -wanted);
+    if (left < -kTolerance)
+        return RedeemResult::NotEnoughPoints;
+    RecordStore::Transaction transaction(store);
+    if (!transaction.isActive() || !store.modifyField(PosPoints, numberToText(left)) || !transaction.commit())
+        return RedeemResult::WriteFailed;
+    return RedeemResult::Redeemed;
+}
+
 bool writeNewMemberRecord(const NewMember& m) {
     RecordStore& store = RecordStore::instance();
     RecordStore::Transaction transaction(store);

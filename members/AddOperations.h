@@ -39,6 +39,16 @@ enum class TopUpResult { Applied, CardChanged, WriteFailed };
 TopUpResult applyTopUp(int record, const QString& card, const QString& cardType, const QString& visits,
                        const QString& amount);
 
+enum class RedeemResult { Redeemed, CardChanged, NotEnoughPoints, NegativePoints, WriteFailed };
+
+// Takes the typed points from record's "累计积分" (nothing for an empty or zero text). Refused,
+// writing nothing, when the record no longer holds card, when the member has fewer points,
+// or for a negative number.
+RedeemResult redeemMemberPoints(int record, const QString& card, const QString& points);
+
+inline const QString kNotEnoughPointsText = QStringLiteral("会员积分不足 兑换失败");
+inline const QString kNegativePointsText = QStringLiteral("兑换积分不能为负数");
+
 // A new member as typed on the add page.
 struct NewMember {
     QString card;

@@ -378,24 +378,28 @@ void AddPage::redeemPoints() {
     Ui::AddPage& u = *m_ui;
     if (u.按钮_添加会员->text() != kTopUpCaption)
         return;
-    bool sameMember = false;
-    OpenResult opened = OpenResult::Ready;
-    {
-        RecordStore& store = RecordStore::instance();
-        RecordStore::Lock lock(store);
-        // The recognised member is in the member table; another operation may have made its
-        // own table current since.
-        opened = openMemberTableQuietly();
-        if (opened == OpenResult::Ready && store.goToRecord(currentMemberRecord()))
-            sameMember = store.readField(members::kFieldCard) == u.编辑框_入会卡号->text();
-    }
+    // The recognised member is in the member table; another operation may have made its own
+    // table current since.
+    const OpenResult opened = openMemberTableQuietly();
     if (opened != OpenResult::Ready) {
         showMessage(this, openFailureText(opened));
         return;
     }
-    if (!sameMember) {
+    switch (members::redeemMemberPoints(currentMemberRecord(), u.编辑框_入会卡号->text(), u.编辑框_刷积分->text())) {
+    case members::RedeemResult::CardChanged:
         showMessage(this, QStringLiteral("操作不当 兑换失败"));
         return;
+    case members::RedeemResult::NotEnoughPoints:
+        showMessage(this, members::kNotEnoughPointsText);
+        return;
+    case members::RedeemResult::NegativePoints:
+        showMessage(this, members::kNegativePointsText);
+        return;
+    case members::RedeemResult::WriteFailed:
+        showMessage(this, members::kWriteFailedText, MessageIcon::Error);
+        return;
+    case members::RedeemResult::Redeemed:
+        break;
     }
     u.编辑框_入会卡号->clear();
     u.编辑框_入名称->clear();

@@ -73,6 +73,7 @@ private slots:
     void changedCardNumber();
     void redeemPoints_data();
     void redeemPoints();
+    void redeemWriteFailure();
     void cardTypeSelection();
     void numberBoxesDropLetters_data();
     void numberBoxesDropLetters();
@@ -680,16 +681,25 @@ void TestAddPage::changedCardNumber() {
 void TestAddPage::redeemPoints_data() {
     QTest::addColumn<bool>("recognise");
     QTest::addColumn<QString>("cardAfter"); // the card box when confirming
+    QTest::addColumn<QString>("points");    // typed into the redemption box
     QTest::addColumn<QString>("message");   // empty: nothing happens
-    QTest::newRow("no member recognised") << false << "1002" << "";
-    QTest::newRow("card number changed") << true << "1003" << "操作不当 兑换失败";
-    QTest::newRow("same member") << true << "1002" << "兑换成功";
+    QTest::addColumn<QString>("pointsAfter");
+    // Member 1002 holds 100 points.
+    QTest::newRow("no member recognised") << false << "1002" << "50" << "" << "100";
+    QTest::newRow("card number changed") << true << "1003" << "50" << "操作不当 兑换失败" << "100";
+    QTest::newRow("same member") << true << "1002" << "50" << "兑换成功" << "50";
+    QTest::newRow("all points") << true << "1002" << "100" << "兑换成功" << "0";
+    QTest::newRow("nothing typed") << true << "1002" << "" << "兑换成功" << "100";
+    QTest::newRow("more than held") << true << "1002" << "101" << "会员积分不足 兑换失败" << "100";
+    QTest::newRow("negative") << true << "1002" << "-5" << "兑换积分不能为负数" << "100";
 }
 
 void TestAddPage::redeemPoints() {
     QFETCH(bool, recognise);
     QFETCH(QString, cardAfter);
+    QFETCH(QString, points);
     QFETCH(QString, message);
+    QFETCH(QString, pointsAfter);
     const QList<MemberRow> members = mixedMembers();
     QVERIFY(makeMemberTable(tablePath(), members));
     Ui::AddPage& u = ui();
@@ -700,9 +710,10 @@ void TestAddPage::redeemPoints() {
         setCurrentMemberRecord(2);
     }
     u.编辑框_入会卡号->setText(cardAfter);
-    u.编辑框_刷积分->setText("50");
+    u.编辑框_刷积分->setText(points);
     u.编辑框_入金额->setText("9");
-    const QStringList before = readMember(tablePath(), 2);
+    QStringList expected = readMember(tablePath(), 2);
+    expected[FPoints] = pointsAfter;
 
     if (recognise)
         pressEnter(u.编辑框_刷积分);
@@ -712,10 +723,11 @@ void TestAddPage::redeemPoints() {
     QCOMPARE(m_boxes->texts(), message.isEmpty() ? QStringList() : QStringList{message});
     if (!message.isEmpty())
         QCOMPARE(m_boxes->seen()[0].icon, QMessageBox::NoIcon);
-    QCOMPARE(readMember(tablePath(), 2), before);
+    // Only the points change, and only on success.
+    QCOMPARE(readMember(tablePath(), 2), expected);
     const bool done = message == "兑换成功";
     QCOMPARE(u.编辑框_入会卡号->text(), done ? QString() : cardAfter);
-    QCOMPARE(u.编辑框_刷积分->text(), done ? QString() : QStringLiteral("50"));
+    QCOMPARE(u.编辑框_刷积分->text(), done ? QString() : points);
     QCOMPARE(u.编辑框_入金额->text(), done ? QString() : QStringLiteral("9"));
     QCOMPARE(u.编辑框_入名称->text(), done || !recognise ? QString() : QStringLiteral("李四"));
     QCOMPARE(u.按钮_添加会员->text(), recognise && !done ? QStringLiteral("会员充值") : QStringLiteral("添加会员"));
@@ -724,15 +736,35 @@ void TestAddPage::redeemPoints() {
         // Reloaded on the spot, before the message.
         QCOMPARE(list()->rowCount(), int(members.size()));
         QCOMPARE(u.透明标签_会员加载数据->text(), QStringLiteral("已加载数据完成"));
+        QCOMPARE(list()->cell(1, 9), pointsAfter);
         QVERIFY(u.按钮_刷积分->isEnabled());
         // Again: nothing, the page is back in new-member mode.
         m_boxes->clear();
         u.编辑框_入会卡号->setText("1002");
+        u.编辑框_刷积分->setText("10");
         pressEnter(u.编辑框_刷积分);
         QVERIFY(m_boxes->seen().isEmpty());
+        QCOMPARE(readMember(tablePath(), 2), expected);
     } else {
         QCOMPARE(list()->rowCount(), recognise ? 1 : 0);
     }
+}
+
+void TestAddPage::redeemWriteFailure() {
+    QVERIFY(makeMemberTable(tablePath(), mixedMembers()));
+    scan("1002");
+    const QStringList before = readMember(tablePath(), 2);
+    ui().编辑框_刷积分->setText("30");
+    kFailingField = "累计积分";
+    RecordStore::instance().setWriteHookForTesting(failingWrite);
+    pressEnter(ui().编辑框_刷积分);
+    RecordStore::instance().setWriteHookForTesting(nullptr);
+    QCOMPARE(m_boxes->texts(), QStringList{kWriteFailed});
+    QCOMPARE(m_boxes->seen()[0].icon, QMessageBox::Critical);
+    RecordStore::instance().closeAll();
+    QCOMPARE(readMember(tablePath(), 2), before);
+    QCOMPARE(ui().编辑框_刷积分->text(), QStringLiteral("30"));
+    QCOMPARE(ui().按钮_添加会员->text(), QStringLiteral("会员充值"));
 }
 
 // --- card type ----------------------------------------------------------------------------------

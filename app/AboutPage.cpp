@@ -1,5 +1,6 @@
 #include "app/AboutPage.h"
 
+#include "app/UpdatePanel.h"
 #include "ui_AboutPage.h"
 
 #include <QNetworkAccessManager>
@@ -50,6 +51,17 @@ AboutPage::AboutPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<U
 }
 
 AboutPage::~AboutPage() = default;
+
+UpdatePanel* AboutPage::setUpUpdateCheck(FtpClient& ftp) {
+    if (!m_update)
+        m_update = new UpdatePanel(ftp, *this);
+    return m_update;
+}
+
+void AboutPage::endUpdateCheck() {
+    if (m_update)
+        m_update->endCheck();
+}
 
 QString AboutPage::makerPageAddress() {
     const QByteArray fromEnv = qgetenv("QUORVEL_MAKER_PAGE");

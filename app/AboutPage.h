@@ -12,6 +12,9 @@ class AboutPage;
 
 namespace quorvel {
 
+class FtpClient;
+class UpdatePanel;
+
 class AboutPage : public QWidget {
     Q_OBJECT
 public:
@@ -23,9 +26,16 @@ public:
     void loadMakerPage();
     static QString makerPageAddress();
 
+    // The update check of the tab "软件升级及其它", run with the program's FTP client.
+    UpdatePanel* setUpUpdateCheck(FtpClient& ftp);
+    UpdatePanel* updatePanel() const { return m_update; }
+    // The window is closing: a running update check ends without touching the page again.
+    void endUpdateCheck();
+
 private:
     std::unique_ptr<Ui::AboutPage> m_ui;
     QNetworkAccessManager* m_network = nullptr;
+    UpdatePanel* m_update = nullptr;
 };
 
 } // namespace quorvel

@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/AboutPage.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
 #include "config/Appearance.h"
@@ -7,6 +8,7 @@
 #include "members/AddPage.h"
 #include "store/RecordStore.h"
 #include "update/FtpClient.h"
+#include "update/UpdateCheck.h"
 
 // Resources of a static library are registered by hand.
 static void initAppResources() {
@@ -15,7 +17,8 @@ static void initAppResources() {
 
 namespace quorvel {
 
-Application::Application() : m_ftp(std::make_unique<FtpClient>()) {
+// The program's only FTP use is the update check, so its downloads are capped at a descriptor.
+Application::Application() : m_ftp(std::make_unique<FtpClient>(kMaxDescriptorBytes)) {
     initAppResources();
     registerFontSubstitutions();
 }
@@ -66,6 +69,7 @@ void Application::closeMainWindow() {
         return;
     m_main = nullptr;
     closing->addPage()->endListLoad();
+    closing->aboutPage()->endUpdateCheck();
     if (settings::readFlag(settings::kRelogin)) {
         if (m_login) {
             m_login->prepareLoginWindow();
@@ -97,6 +101,7 @@ void Application::endProgram() {
     if (MainWindow* main = m_main) {
         m_main = nullptr;
         main->addPage()->endListLoad();
+        main->aboutPage()->endUpdateCheck();
         main->hide();
         main->deleteLater();
     }

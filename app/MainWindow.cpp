@@ -2,6 +2,7 @@
 
 #include "app/AboutPage.h"
 #include "app/Application.h"
+#include "app/UpdatePanel.h"
 #include "config/SettingsPage.h"
 #include "members/AddPage.h"
 #include "members/CancelMemberWindow.h"
@@ -74,6 +75,14 @@ MainWindow::MainWindow(Application& app) : m_app(app), m_ui(std::make_unique<Ui:
             window.exec();
         });
     m_about->ui().高级选择夹_关于->setCurrentIndex(0);
+    // Both update buttons run the same check; the settings page's one shows its tab first.
+    UpdatePanel* update = m_about->setUpUpdateCheck(m_app.ftp());
+    connect(m_about->ui().按钮_检查更新, &QPushButton::clicked, update, &UpdatePanel::startCheck);
+    m_settings->setUpdateCheckHandler([this, update] {
+        m_ui->高级选择夹->setCurrentIndex(AboutPageIndex);
+        m_about->ui().高级选择夹_关于->setCurrentIndex(2);
+        update->startCheck();
+    });
     // Creating the member table ends the program, whatever the closing mode.
     m_settings->setInitialiseMembersHandler([this] {
         if (members::createMemberTable(this) == members::CreateOutcome::ProgramEnds)

@@ -49,6 +49,11 @@ bool FtpTestServer::start(const QString& root, const QString& workDir, const Ftp
         if (options.stubRecursive)
             args << QStringLiteral("--stub-recursive");
     }
+    if (options.failRetr > 0)
+        args << QStringLiteral("--fail-retr") << QString::number(options.failRetr);
+    if (!options.gateFile.isEmpty())
+        args << QStringLiteral("--gate-file") << options.gateFile << QStringLiteral("--gate-after")
+             << QString::number(options.gateAfter);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // Names on disk are UTF-8 whatever locale the test runs in.

@@ -14,6 +14,10 @@ struct FtpServerOptions {
     QByteArray stubList;
     QByteArray stubMlsd;
     bool stubRecursive = false; // every folder below stubDir answers the same
+    int failRetr = 0; // the first failRetr downloads are refused with 550
+    // When set, a download sends gateAfter bytes and then stalls until this file exists.
+    QString gateFile;
+    int gateAfter = 16;
 };
 
 class FtpTestServer {

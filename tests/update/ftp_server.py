@@ -13,6 +13,9 @@ Options for hostile or unusual behaviour:
   --stub-mlsd FILE         FILE (MLSD) instead of the real directory
   --stub-recursive       ... and so does every folder below PATH (an endless tree)
   --command-log FILE     append every received command line to FILE
+  --fail-retr N          refuse the first N RETR commands with 550
+  --gate-file FILE       a download sends --gate-after bytes (default 16),
+                           then waits until FILE exists (a stalled transfer)
 
 The listening port is written to --port-file once the socket accepts
 connections.  The server ends when its standard input closes, so it never
@@ -30,7 +33,7 @@ warnings.simplefilter("ignore")
 
 from pyftpdlib.authorizers import DummyAuthorizer  # noqa: E402
 from pyftpdlib.filesystems import AbstractedFS  # noqa: E402
-from pyftpdlib.handlers import FTPHandler, proto_cmds  # noqa: E402
+from pyftpdlib.handlers import DTPHandler, FTPHandler, proto_cmds  # noqa: E402
 from pyftpdlib.servers import FTPServer  # noqa: E402
 
 WIRE = "gbk"
@@ -51,6 +54,52 @@ class GbkFS(AbstractedFS):
             yield to_wire(line)
 
 
+class GatedDTPHandler(DTPHandler):
+    """Sends the first gate_after bytes of a file, then nothing until gate_file exists."""
+
+    gate_file = None
+    gate_after = 16
+
+    def __init__(self, sock, cmd_channel):
+        super().__init__(sock, cmd_channel)
+        self._gate_sent = 0
+        self._gate_timer = None
+
+    def use_sendfile(self):
+        return False
+
+    def _gated(self):
+        # Only file transfers wait; listings go through at once.
+        return self.file_obj is not None and not os.path.exists(self.gate_file)
+
+    def send(self, data):
+        if self._gated():
+            room = self.gate_after - self._gate_sent
+            if room <= 0:
+                self._sleep()
+                return 0
+            data = data[:room]
+        sent = super().send(data)
+        self._gate_sent += sent
+        return sent
+
+    def _sleep(self):
+        if self._gate_timer is not None and not self._gate_timer.cancelled:
+            return
+        self.del_channel()
+
+        def wake():
+            self._gate_timer = None
+            self.add_channel(events=self.ioloop.WRITE)
+
+        self._gate_timer = self.ioloop.call_later(0.05, wake, _errback=self.handle_error)
+
+    def close(self):
+        if self._gate_timer is not None and not self._gate_timer.cancelled:
+            self._gate_timer.cancel()
+        super().close()
+
+
 class GbkHandler(FTPHandler):
     abstracted_fs = GbkFS
     auth_failed_timeout = 0.05
@@ -59,6 +108,7 @@ class GbkHandler(FTPHandler):
     stub_list = b""
     stub_mlsd = b""
     command_log = None
+    fail_retr = [0]  # shared by every connection
 
     def decode(self, data):
         return data.decode(WIRE, self.unicode_errors)
@@ -86,6 +136,13 @@ class GbkHandler(FTPHandler):
         if ftp_path == self.stub_dir:
             return True
         return self.stub_recursive and ftp_path.startswith(self.stub_dir + "/")
+
+    def ftp_RETR(self, file):
+        if self.fail_retr[0] > 0:
+            self.fail_retr[0] -= 1
+            self.respond("550 Transfer refused.")
+            return None
+        return super().ftp_RETR(file)
 
     def ftp_LIST(self, path):
         if self._is_stub(path):
@@ -138,6 +195,9 @@ def main():
     p.add_argument("--stub-mlsd")
     p.add_argument("--stub-recursive", action="store_true")
     p.add_argument("--command-log")
+    p.add_argument("--fail-retr", type=int, default=0)
+    p.add_argument("--gate-file")
+    p.add_argument("--gate-after", type=int, default=16)
     a = p.parse_args()
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
@@ -159,6 +219,11 @@ def main():
         handler.stub_mlsd = read_bytes(a.stub_mlsd)
         handler.stub_recursive = a.stub_recursive
     handler.command_log = a.command_log
+    handler.fail_retr = [a.fail_retr]
+    if a.gate_file:
+        GatedDTPHandler.gate_file = a.gate_file
+        GatedDTPHandler.gate_after = a.gate_after
+        handler.dtp_handler = GatedDTPHandler
 
     server = FTPServer(("127.0.0.1", 0), handler)
     port = server.socket.getsockname()[1]

@@ -17,7 +17,7 @@ class FtpClient;
 
 class UpdatePanel : public QObject {
     Q_OBJECT
-public:
+  public:
     UpdatePanel(FtpClient& ftp, AboutPage& page);
     ~UpdatePanel() override;
 
@@ -31,7 +31,7 @@ public:
     // text as the notes box holds it: "\r\n" (and a lone "\r") become "\n".
     static QString boxText(const QString& text);
 
-private:
+  private:
     void fetched(UpdateCheck::Outcome outcome);
     void compareVersions();
     void appendNotes(const QString& text);

@@ -51,7 +51,7 @@ bool replaceFile(const QString& from, const QString& to);
 
 class UpdateCheck : public QObject {
     Q_OBJECT
-public:
+  public:
     enum class Outcome {
         NotPublished,   // no connection, or no descriptor on the server
         DownloadFailed, // listed, but the download failed (refused, too large, timed out)
@@ -73,7 +73,7 @@ public:
     // descriptor it already downloaded is deleted. The client is left aborted: close it.
     void cancel();
 
-private:
+  private:
     Outcome fetch(const UpdateServer& server, const QString& downloadPath);
     void deliver(quint64 generation, Outcome outcome);
 

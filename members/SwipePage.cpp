@@ -229,7 +229,9 @@ SwipePage::Charge SwipePage::chargeAmount(LockSlot& lock, QStringList* cells) {
         amountBox->clear();
         return Charge::Refused;
     }
-    if (amountBox->text().isEmpty()) {
+    // A negative amount would credit the card from the swipe page, which every operator can
+    // reach: money comes in only through a top-up.
+    if (amountBox->text().isEmpty() || amount < -kTolerance) {
         lock.reset();
         showMessage(this, kAmountMissing);
         return Charge::Refused;

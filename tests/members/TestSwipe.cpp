@@ -152,6 +152,8 @@ void TestSwipe::charge_data() {
     QTest::newRow("other type as money")     << QString("月卡") << "" << "10" << "" << "enter" << "3" << done << "" << "7" << "1" << true;
     QTest::newRow("empty amount")            << stored << "" << "5" << "" << "enter" << "" << QStringList{kNoAmount} << "" << "5" << "" << false;
     QTest::newRow("empty amount, balance 0") << stored << "" << "0" << "" << "button" << "" << QStringList{kNoAmount} << "" << "0" << "" << false;
+    QTest::newRow("negative amount")         << stored << "" << "10" << "" << "enter" << "-5" << QStringList{kNoAmount} << "" << "10" << "" << false;
+    QTest::newRow("amount 3-0 counts as 3")  << stored << "" << "10" << "" << "enter" << "3-0" << done << "" << "7" << "1" << true;
     QTest::newRow("empty amount, negative")  << stored << "" << "-5" << "" << "enter" << "" << QStringList{kShort} << "" << "-5" << "" << true;
     // clang-format on
 }

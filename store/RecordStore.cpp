@@ -340,6 +340,7 @@ struct Table {
     bool deleted = false;
 
     Stmt selectRow;
+    Stmt selectRange;
     Stmt insertBlank;
     Stmt markDeleted;
     std::vector<Stmt> update;
@@ -415,6 +416,8 @@ bool RecordStore::Impl::prepareStatements(Table* t) {
     for (int i = 0; i < t->fields.size(); ++i)
         cols += ", " + fieldColumn(i);
     bool ok = t->selectRow.prepare(db, "SELECT deleted" + cols + " FROM records WHERE rn = ?") &&
+              t->selectRange.prepare(db, "SELECT rn" + cols +
+                                             " FROM records WHERE rn BETWEEN ? AND ? ORDER BY rn") &&
               t->insertBlank.prepare(db, "INSERT INTO records(rn) VALUES(?)") &&
               t->markDeleted.prepare(db, "UPDATE records SET deleted = 1 WHERE rn = ?");
     t->update.resize(t->fields.size());
@@ -891,6 +894,32 @@ QStringList RecordStore::readRecord() const {
     return out;
 }
 
+bool RecordStore::readRecords(int from, int to, const RecordVisitor& fn) const {
+    std::lock_guard guard(m_mutex);
+    Table* t = d->current;
+    if (!t)
+        return d->fail(QStringLiteral("no current table"));
+    from = std::max(from, 1);
+    to = std::min(to, t->count);
+    if (from > to)
+        return true;
+    Stmt& s = t->selectRange;
+    StmtUse use(s);
+    s.bindInt(1, from);
+    s.bindInt(2, to);
+    const int n = int(t->fields.size());
+    std::vector<QByteArrayView> values(n);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+        for (int i = 0; i < n; ++i) {
+            const char* p = static_cast<const char*>(sqlite3_column_blob(s.get(), i + 1));
+            values[i] = QByteArrayView(p, p ? sqlite3_column_bytes(s.get(), i + 1) : 0);
+        }
+        fn(int(s.columnInt(0)), values);
+    }
+    return rc == SQLITE_DONE ? true : d->failEngine(t);
+}
+
 bool RecordStore::writeField(const QString& name, const QString& value) {
     std::lock_guard guard(m_mutex);
     const int i = d->current ? d->current->fieldIndex(name) : -1;
@@ -1091,6 +1120,30 @@ void RecordStore::closeAll() {
     }
     d->current = nullptr;
     d->tables.clear();
+}
+
+bool RecordStore::integrityCheck(QString* report) const {
+    std::lock_guard guard(m_mutex);
+    Table* t = d->current;
+    QStringList findings;
+    if (!t) {
+        findings.append(QStringLiteral("no current table"));
+    } else {
+        Stmt s;
+        if (!s.prepare(t->db.get(), "PRAGMA integrity_check")) {
+            findings.append(engineError(t->db.get()));
+        } else {
+            int rc;
+            while ((rc = s.step()) == SQLITE_ROW)
+                findings.append(QString::fromUtf8(s.columnBlob(0)));
+            if (rc != SQLITE_DONE)
+                findings.append(engineError(t->db.get()));
+        }
+    }
+    const bool sound = findings == QStringList{QStringLiteral("ok")};
+    if (report)
+        *report = findings.join(u'\n');
+    return sound;
 }
 
 QString RecordStore::lastError() const {

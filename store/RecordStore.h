@@ -11,9 +11,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 
 namespace quorvel {
 
@@ -71,6 +73,14 @@ public:
     // The current record's values in field order.
     QStringList readRecord() const;
 
+    // Records from..to (clamped to 1..recordCount) in record order, read by one statement under
+    // one hold of the lock, for long lists: a read per record would pay the engine's lock and
+    // page checks each time. fn gets each record's number and its stored values (GBK bytes, the
+    // logical fields "1" or empty) in field order, valid during the call only. The current
+    // record does not move. False when there is no current table or the engine fails.
+    using RecordVisitor = std::function<void(int record, std::span<const QByteArrayView> values)>;
+    bool readRecords(int from, int to, const RecordVisitor& fn) const;
+
     // Store a value in the current record at once (durably, or inside the open Transaction).
     // A text longer than the field's maximum is cut at a character boundary. A logical field
     // is set by "1" and cleared by anything else.
@@ -95,6 +105,10 @@ public:
 
     // Closes every table; none is current.
     void closeAll();
+
+    // The engine's full check of the current table's file (every page, every index). True when
+    // sound; *report (when given) receives the engine's findings either way.
+    bool integrityCheck(QString* report = nullptr) const;
 
     // The last error text of the engine, for diagnostics.
     QString lastError() const;

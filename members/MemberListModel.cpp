@@ -26,6 +26,39 @@ const Column kColumnsDef[MemberListModel::kColumns] = {
 
 } // namespace
 
+MemberListModel::Row::Row(const QStringList& cells) {
+    for (const QString& c : cells)
+        append(c);
+}
+
+void MemberListModel::Row::append(QStringView cell) {
+    if (m_count >= kColumns)
+        return;
+    // A member field is at most 30 bytes: the offsets never come near their limit.
+    m_text.append(cell.left(std::max<qsizetype>(0, 0xffff - m_text.size())));
+    m_ends[m_count++] = quint16(m_text.size());
+}
+
+QString MemberListModel::Row::cell(int column) const {
+    if (column < 0 || column >= m_count)
+        return {};
+    const int start = column == 0 ? 0 : m_ends[column - 1];
+    return m_text.mid(start, m_ends[column] - start);
+}
+
+void MemberListModel::Row::setCell(int column, QStringView text) {
+    if (column < 0 || column >= kColumns)
+        return;
+    while (m_count < kColumns)
+        append(QStringView());
+    const int start = column == 0 ? 0 : m_ends[column - 1];
+    const int oldLength = m_ends[column] - start;
+    m_text.replace(start, oldLength, text.data(), text.size());
+    const int delta = int(text.size()) - oldLength;
+    for (int c = column; c < kColumns; ++c)
+        m_ends[c] = quint16(m_ends[c] + delta);
+}
+
 MemberListModel::MemberListModel(Kind kind, QObject* parent) : QAbstractTableModel(parent), m_kind(kind) {}
 
 int MemberListModel::rowCount(const QModelIndex& parent) const {
@@ -40,7 +73,7 @@ QVariant MemberListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_rows.size())
         return {};
     if (role == Qt::DisplayRole)
-        return m_rows[index.row()].value(index.column());
+        return m_rows[index.row()].cell(index.column());
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(kColumnsDef[index.column()].alignment);
     return {};
@@ -69,8 +102,7 @@ void MemberListModel::clear() {
 }
 
 void MemberListModel::appendRow(const QString& id, const QStringList& cells) {
-    QStringList row;
-    row.reserve(kColumns);
+    Row row;
     row.append(id);
     for (int i = 0; i < kColumns - 1; ++i)
         row.append(cells.value(i));
@@ -81,6 +113,14 @@ void MemberListModel::appendRow(const QString& id, const QStringList& cells) {
 }
 
 void MemberListModel::appendRows(const QList<QStringList>& rows) {
+    QList<Row> converted;
+    converted.reserve(rows.size());
+    for (const QStringList& r : rows)
+        converted.append(Row(r));
+    appendRows(converted);
+}
+
+void MemberListModel::appendRows(const QList<Row>& rows) {
     if (rows.isEmpty())
         return;
     const int at = int(m_rows.size());
@@ -92,10 +132,7 @@ void MemberListModel::appendRows(const QList<QStringList>& rows) {
 void MemberListModel::setCell(int row, int column, const QString& text) {
     if (row < 0 || row >= m_rows.size() || column < 0 || column >= kColumns)
         return;
-    QStringList& r = m_rows[row];
-    while (r.size() < kColumns)
-        r.append(QString());
-    r[column] = text;
+    m_rows[row].setCell(column, text);
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i);
 }
@@ -103,7 +140,7 @@ void MemberListModel::setCell(int row, int column, const QString& text) {
 QString MemberListModel::cell(int row, int column) const {
     if (row < 0 || row >= m_rows.size())
         return {};
-    return m_rows[row].value(column);
+    return m_rows[row].cell(column);
 }
 
 void MemberListModel::attachTo(QTableView* view) {

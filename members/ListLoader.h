@@ -6,6 +6,7 @@
 //
 // Two fills never run at once: starting a load cancels the one before, and the GUI updates of a
 // cancelled load are ignored (MemberWorker's ListLoad generation).
+#include "members/MemberListModel.h"
 #include "members/MemberWorker.h"
 
 #include <QList>
@@ -22,8 +23,6 @@ class QProgressBar;
 class QWidget;
 
 namespace quorvel {
-
-class MemberListModel;
 
 // Counts the worker tasks one owner has posted, so the owner can wait for them. A tracked task
 // counts until it has run, or until the worker drops it unrun (cancelled, or the worker stopping).
@@ -95,7 +94,7 @@ private:
         int count = 0;
     };
     struct Batch {
-        QList<QStringList> rows;
+        QList<MemberListModel::Row> rows;
         int first = 0;      // record number of the first row
         int countAfter = 0; // the table's record count while the batch was read
         bool ended = false; // the table went away or shrank: no further batch

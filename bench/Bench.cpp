@@ -374,42 +374,54 @@ Sample loadLimit(Size& s) {
 struct Row {
     std::string step;
     int n = 0;
-    std::string ours, limit; // benchmark names
+    std::string name; // the benchmark's
 };
 std::vector<Row> g_rows;
 
 struct Result {
     double seconds = -1;
+    double limitSeconds = -1;
     double stallMs = -1;
     std::string error;
 };
 std::map<std::string, Result> g_results;
 std::map<std::string, std::vector<Result>> g_samples;
 
-void add(const std::string& name, Step step, benchmark::TimeUnit unit) {
-    benchmark::RegisterBenchmark(name.c_str(), [step](benchmark::State& state) {
-        double stall = -1;
+// One benchmark per step: each iteration runs ours and the limit, in alternating order, so
+// both see the same machine (this one is shared); ours is the benchmark's time, the limit and
+// the ratio are counters.
+void addPair(Size& s, const std::string& step, Step ours, Step limit, benchmark::TimeUnit unit) {
+    const std::string name = step + "/" + std::to_string(s.n);
+    g_rows.push_back(Row{step, s.n, name});
+    benchmark::RegisterBenchmark(name.c_str(), [ours, limit](benchmark::State& state) {
+        double stall = -1, oursTotal = 0, limitTotal = 0;
+        bool oursFirst = true;
         for (auto _ : state) {
-            const Sample s = step();
-            if (!s.error.empty()) {
-                state.SkipWithError(s.error.c_str());
+            Sample a, b;
+            if (oursFirst) {
+                a = ours();
+                b = limit();
+            } else {
+                b = limit();
+                a = ours();
+            }
+            oursFirst = !oursFirst;
+            if (!a.error.empty() || !b.error.empty()) {
+                state.SkipWithError((a.error.empty() ? b.error : a.error).c_str());
                 break;
             }
-            state.SetIterationTime(s.seconds);
-            stall = std::max(stall, s.stallMs);
+            state.SetIterationTime(a.seconds);
+            oursTotal += a.seconds;
+            limitTotal += b.seconds;
+            stall = std::max(stall, a.stallMs);
         }
+        if (state.iterations() == 0 || limitTotal <= 0)
+            return;
+        state.counters["limit_us"] = limitTotal / double(state.iterations()) * 1e6;
+        state.counters["ratio"] = oursTotal / limitTotal;
         if (stall >= 0)
             state.counters["gui_stall_ms"] = stall;
     })->UseManualTime()->Unit(unit);
-}
-
-void addPair(Size& s, const std::string& step, Step ours, Step limit, benchmark::TimeUnit unit) {
-    const std::string base = step + "/" + std::to_string(s.n);
-    Row row{step, s.n, base + "/ours", limit ? base + "/limit" : std::string()};
-    add(row.ours, std::move(ours), unit);
-    if (limit)
-        add(row.limit, std::move(limit), unit);
-    g_rows.push_back(row);
 }
 
 void registerSize(Size& s) {
@@ -455,9 +467,10 @@ public:
                 continue;
             }
             res.seconds = r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
-            const auto c = r.counters.find("gui_stall_ms");
-            if (c != r.counters.end())
+            if (const auto c = r.counters.find("gui_stall_ms"); c != r.counters.end())
                 res.stallMs = c->second.value;
+            if (const auto c = r.counters.find("limit_us"); c != r.counters.end())
+                res.limitSeconds = c->second.value / 1e6;
             if (r.run_type == Run::RT_Aggregate) {
                 if (r.aggregate_name == "median")
                     g_results[name] = res;
@@ -497,22 +510,22 @@ int printSummary() {
     int failures = 0;
     std::printf("\n%-34s %9s %11s %11s %8s %12s\n", "step", "members", "ours", "limit", "ratio", "GUI stall");
     for (const Row& row : g_rows) {
-        const Result ours = resultOf(row.ours);
-        const Result limit = row.limit.empty() ? Result{} : resultOf(row.limit);
-        if (!ours.error.empty() || !limit.error.empty()) {
+        const Result r = resultOf(row.name);
+        if (r.error.empty() && r.seconds < 0)
+            continue; // left out by --benchmark_filter
+        if (!r.error.empty()) {
             ++failures;
-            std::printf("%-34s %9d  FAILED: %s\n", row.step.c_str(), row.n,
-                        (ours.error.empty() ? limit.error : ours.error).c_str());
+            std::printf("%-34s %9d  FAILED: %s\n", row.step.c_str(), row.n, r.error.c_str());
             continue;
         }
         char ratio[32] = "-";
-        if (ours.seconds > 0 && limit.seconds > 0)
-            std::snprintf(ratio, sizeof ratio, "%.2f", ours.seconds / limit.seconds);
+        if (r.seconds > 0 && r.limitSeconds > 0)
+            std::snprintf(ratio, sizeof ratio, "%.2f", r.seconds / r.limitSeconds);
         char stall[32] = "";
-        if (ours.stallMs >= 0)
-            std::snprintf(stall, sizeof stall, "%.1f ms", ours.stallMs);
-        std::printf("%-34s %9d %11s %11s %8s %12s\n", row.step.c_str(), row.n, timeText(ours.seconds).c_str(),
-                    timeText(limit.seconds).c_str(), ratio, stall);
+        if (r.stallMs >= 0)
+            std::snprintf(stall, sizeof stall, "%.1f ms", r.stallMs);
+        std::printf("%-34s %9d %11s %11s %8s %12s\n", row.step.c_str(), row.n, timeText(r.seconds).c_str(),
+                    timeText(r.limitSeconds).c_str(), ratio, stall);
     }
     return failures;
 }

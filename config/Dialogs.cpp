@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -36,16 +37,21 @@ QMessageBox::Icon qtIcon(MessageIcon icon) {
 const QString kCaption = QStringLiteral("Quorvel");
 
 int runBox(QWidget* parent, const QString& text, MessageIcon icon, QMessageBox::StandardButtons buttons) {
-    QMessageBox box(qtIcon(icon), kCaption, text, buttons, parent);
-    box.setObjectName(QStringLiteral("QuorvelMessageBox"));
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    // On the heap and guarded: closing the parent while the box is open deletes the box with it.
+    QPointer<QMessageBox> box = new QMessageBox(qtIcon(icon), kCaption, text, buttons, parent);
+    box->setObjectName(QStringLiteral("QuorvelMessageBox"));
+    box->setTextFormat(Qt::PlainText);
+    box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     if (buttons & QMessageBox::Ok)
-        box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+        box->button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     if (buttons & QMessageBox::Cancel)
-        box.button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
-    box.setDefaultButton(QMessageBox::Ok);
-    return box.exec();
+        box->button(QMessageBox::Cancel)->setText(QStringLiteral("取消"));
+    box->setDefaultButton(QMessageBox::Ok);
+    const int result = box->exec();
+    if (!box)
+        return QMessageBox::Cancel;
+    delete box.data();
+    return result;
 }
 
 PlatformDialogs& realDialogs() {

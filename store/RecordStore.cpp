@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -328,6 +330,41 @@ DbPtr openImmutable(const QString& path, const QByteArray& key, QString* error) 
     return openConnection(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, key, error);
 }
 
+// What tells one version of a file from another without reading it.
+struct FileState {
+    qint64 size = 0;
+    qint64 mtimeNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
+    bool operator==(const FileState&) const = default;
+};
+
+std::optional<FileState> fileState(const QString& path) {
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileState{qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                     quint64(st.st_ino), quint64(st.st_dev)};
+}
+
+// A file that passed the full check with this key, as it was then or as our own writes left it.
+struct VerifiedFile {
+    QString path;
+    QByteArray key;
+    FileState state;
+    qint64 notedNs = 0; // when the state was taken
+};
+
+qint64 wallClockNs() {
+    struct timespec ts;
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// File times come from a coarse clock: a write in the same few milliseconds as the note could
+// leave the time as it was. A state noted that soon after the file's last change proves nothing.
+constexpr qint64 kFileTimeSlackNs = 50 * 1000000;
+
 struct Table {
     QString path; // clean absolute path
     QByteArray key; // empty for an unprotected file
@@ -379,6 +416,34 @@ struct RecordStore::Impl {
     Table* txTable = nullptr;
     int txDepth = 0;
     bool txFailed = false;
+
+    std::vector<VerifiedFile> verified;
+    bool isVerified(const QString& path, const QByteArray& key) const {
+        const std::optional<FileState> now = fileState(path);
+        for (const VerifiedFile& v : verified)
+            if (v.path == path)
+                return now && v.key == key && v.state == *now && v.state.mtimeNs + kFileTimeSlackNs < v.notedNs;
+        return false;
+    }
+    void noteVerified(const QString& path, const QByteArray& key, const FileState& state, qint64 notedNs) {
+        forgetVerified(path);
+        verified.push_back(VerifiedFile{path, key, state, notedNs});
+    }
+    void forgetVerified(const QString& path) {
+        std::erase_if(verified, [&](const VerifiedFile& v) { return v.path == path; });
+    }
+    // Our own writes keep a verified file verified: note how the table leaves it.
+    void noteClosing(const Table* t) {
+        for (VerifiedFile& v : verified) {
+            if (v.path == t->path && v.key == t->key) {
+                const qint64 noted = wallClockNs();
+                if (const std::optional<FileState> now = fileState(t->path)) {
+                    v.state = *now;
+                    v.notedNs = noted;
+                }
+            }
+        }
+    }
 
     bool fail(const QString& message) {
         lastError = message;
@@ -561,6 +626,7 @@ void RecordStore::Impl::closeTable(Table* t) {
     }
     if (current == t)
         current = nullptr;
+    noteClosing(t);
     for (auto it = tables.begin(); it != tables.end(); ++it) {
         if (it->get() == t) {
             tables.erase(it);
@@ -707,9 +773,11 @@ bool RecordStore::openTable(const QString& file, const std::optional<QString>& p
     // with its bytes untouched. A leftover journal means our own program stopped mid-commit;
     // once the file is known to be ours with this password, the read-write open below lets the
     // engine roll it back (legitimate recovery), and the size check runs on the recovered file.
+    // A file known sound with this key and unchanged since needs neither look.
     const bool journal = QFileInfo(path + QStringLiteral("-journal")).size() > 0;
+    const bool known = !journal && d->isVerified(path, key);
     QString error;
-    {
+    if (!known) {
         DbPtr probe = openImmutable(path, key, &error);
         TableInfo probeInfo;
         if (!probe || !readTableInfo(probe.get(), &probeInfo, &error) ||
@@ -722,8 +790,42 @@ bool RecordStore::openTable(const QString& file, const std::optional<QString>& p
         return false;
     if (journal && !checkFile(t->db.get(), QFileInfo(path).size(), &error))
         return d->fail(error);
+    if (!known) {
+        const qint64 noted = wallClockNs();
+        if (const std::optional<FileState> state = fileState(path))
+            d->noteVerified(path, key, *state, noted);
+    }
     d->current = t.get();
     d->tables.push_back(std::move(t));
+    return true;
+}
+
+bool RecordStore::verifyFile(const QString& file, const QString& password) {
+    const QString path = cleanAbsolute(file);
+    const QByteArray key = passwordBytes(password);
+    const std::optional<FileState> before = fileState(path);
+    // A leftover journal is rolled back by the next open, which then checks the result itself.
+    if (!before || before->size == 0 || key.isEmpty() || !isEncrypted(path) ||
+        QFileInfo(path + QStringLiteral("-journal")).size() > 0)
+        return false;
+    {
+        std::lock_guard guard(m_mutex);
+        if (d->isVerified(path, key))
+            return true;
+    }
+    const qint64 noted = wallClockNs();
+    QString error;
+    {
+        DbPtr probe = openImmutable(path, key, &error);
+        TableInfo info;
+        if (!probe || !readTableInfo(probe.get(), &info, &error) || !checkFile(probe.get(), before->size, &error))
+            return false;
+    }
+    // Only what was read is vouched for: a file that changed meanwhile is checked again later.
+    if (fileState(path) != before)
+        return false;
+    std::lock_guard guard(m_mutex);
+    d->noteVerified(path, key, *before, noted);
     return true;
 }
 
@@ -814,6 +916,7 @@ bool RecordStore::setPassword(const QString& password) {
                            .arg(t->path, QString::fromLocal8Bit(std::strerror(errno))));
     }
     fsyncPath(QFileInfo(t->path).absolutePath(), true);
+    d->forgetVerified(t->path);
 
     // Reopen the replaced file in place of the old connection, keeping the current record.
     const QString path = t->path;
@@ -1119,6 +1222,8 @@ void RecordStore::closeAll() {
         d->txFailed = true;
     }
     d->current = nullptr;
+    for (const auto& t : d->tables)
+        d->noteClosing(t.get());
     d->tables.clear();
 }
 

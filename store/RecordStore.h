@@ -49,6 +49,11 @@ public:
     // No password opens an unprotected file only (an empty password counts as none).
     // A newly opened table has no current record until goToRecord.
     bool openTable(const QString& file, const std::optional<QString>& password = std::nullopt);
+    // The check openTable makes of a file (key, schema, every page read through), without
+    // opening it: any thread, the lock held only to note the result. A later openTable of the
+    // file, unchanged since or changed only by this store's own writes, then skips reading it
+    // through, which for a large table is most of the time an open takes.
+    bool verifyFile(const QString& file, const QString& password);
     // As openTable; on success also closes the table that was current before.
     bool openReplacingCurrent(const QString& file, const QString& password);
     // True when the table of that file (full path, case ignored) is open.

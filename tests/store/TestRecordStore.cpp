@@ -149,6 +149,8 @@ private slots:
     void refusedOpen_data();
     void refusedOpen();
     void hotJournalOfOwnTableIsRecovered();
+    void damageAfterACheckIsStillRefused_data();
+    void damageAfterACheckIsStillRefused();
     void purgeRenumbers_data();
     void purgeRenumbers();
     void openDiscipline();
@@ -342,6 +344,53 @@ void TestRecordStore::refusedOpen() {
     QCOMPARE(store.currentRecord(), 2);
     QCOMPARE(store.readField(QStringLiteral("NAME")), QStringLiteral("two"));
     QVERIFY(store.isOpen(current));
+}
+
+void TestRecordStore::damageAfterACheckIsStillRefused_data() {
+    // How the file was last seen sound before another program damaged it in place.
+    QTest::addColumn<QString>("seen");
+    QTest::newRow("never checked") << QStringLiteral("none");
+    QTest::newRow("checked by verifyFile") << QStringLiteral("verify");
+    QTest::newRow("opened and closed") << QStringLiteral("open");
+    QTest::newRow("checked, then written by the store") << QStringLiteral("write");
+}
+
+void TestRecordStore::damageAfterACheckIsStillRefused() {
+    QFETCH(QString, seen);
+    TempRunDir dir;
+    const QString target = dir.file(QStringLiteral("target.tbl"));
+    QVERIFY(writeBytes(target, m_protectedTable));
+    // A file last changed long ago, so that the check may be trusted for as long as it stays so.
+    auto age = [&] {
+        QFile f(target);
+        return f.open(QIODevice::ReadWrite) &&
+               f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    };
+    QVERIFY(age());
+    RecordStore store;
+    if (seen == QLatin1String("verify")) {
+        QVERIFY(store.verifyFile(target, kTablePassword));
+    } else if (seen != QLatin1String("none")) {
+        QVERIFY(store.openTable(target, kTablePassword));
+        if (seen == QLatin1String("write")) {
+            QVERIFY(store.goToRecord(1));
+            QVERIFY(store.writeField(QStringLiteral("NOTE"), QStringLiteral("看过")));
+        }
+        store.closeAll();
+    }
+
+    // The same size, the same file: only its bytes differ.
+    QByteArray bytes = readBytes(target);
+    for (qsizetype i = bytes.size() / 2 + 300; i < bytes.size() / 2 + 310; ++i)
+        bytes[i] = char(bytes[i] ^ 0x01);
+    {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QCOMPARE(f.write(bytes), bytes.size());
+    }
+    QVERIFY(!store.verifyFile(target, kTablePassword));
+    QVERIFY(!store.openTable(target, kTablePassword));
+    QCOMPARE(readBytes(target), bytes);
 }
 
 void TestRecordStore::hotJournalOfOwnTableIsRecovered() {

@@ -7,6 +7,7 @@
 #include "config/Dialogs.h"
 #include "config/Program.h"
 #include "config/Settings.h"
+#include "members/MemberTable.h"
 #include "store/RecordStore.h"
 #include "ui_LoginWindow.h"
 
@@ -184,6 +185,7 @@ void LoginWindow::checkLogin() {
             if (!op.administrator)
                 main->restrictToolbar();
             main->show();
+            members::checkMemberTableAhead();
             return;
         }
         if (i == count) {

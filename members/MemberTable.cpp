@@ -5,6 +5,7 @@
 #include "config/RunDirectory.h"
 
 #include <QFile>
+#include <QThreadPool>
 
 namespace quorvel::members {
 
@@ -34,6 +35,13 @@ OpenResult openMemberTableQuietly() {
         store.closeAll();
     }
     return store.openReplacingCurrent(path, kTablePassword) ? OpenResult::Ready : OpenResult::Damaged;
+}
+
+void checkMemberTableAhead() {
+    const QString path = memberTablePath();
+    if (!QFile::exists(path))
+        return;
+    QThreadPool::globalInstance()->start([path] { RecordStore::instance().verifyFile(path, kTablePassword); });
 }
 
 QString openFailureText(OpenResult result) {

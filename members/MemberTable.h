@@ -55,6 +55,10 @@ enum class OpenResult { Ready, Missing, Damaged };
 // The open discipline of every member operation, without messages (any thread):
 // missing file, or open it (replacing the current table) unless it is already open.
 OpenResult openMemberTableQuietly();
+// Right after the login: checks thy.dat on a pool thread, so that the first member operation's
+// open finds it checked and does not read the whole file while the operator waits. Opens
+// nothing; without the file it does nothing.
+void checkMemberTableAhead();
 // The message for a failed open; empty for Ready.
 QString openFailureText(OpenResult result);
 // The same on the GUI thread, showing "数据库文件已丢失" / "数据库文件已损坏" (plain) on failure.

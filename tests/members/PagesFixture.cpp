@@ -50,6 +50,8 @@ bool PagesFixture::start(const QList<OperatorRow>& operators, const QList<Member
     loginWindow->checkLogin();
     if (!m_app->mainWindow())
         return false;
+    // Focus moves are only visible in the active window.
+    QApplication::setActiveWindow(m_app->mainWindow());
     m_boxes->clear();
     return true;
 }

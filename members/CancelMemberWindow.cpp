@@ -68,7 +68,7 @@ void CancelMemberWindow::confirmOnce() {
         }
         lock.reset();
         if (!removed) {
-            showMessage(this, kWriteFailed, MessageIcon::Error);
+            showMessage(this, kWriteFailedText, MessageIcon::Error);
             return;
         }
         add.组合框_入类型->setEnabled(false);

@@ -157,7 +157,7 @@ bool addMemberInstead(AddPage& page, QWidget* parent) {
         written = written && tx.commit();
     }
     if (!written) {
-        showMessage(parent, kWriteFailed, MessageIcon::Error);
+        showMessage(parent, kWriteFailedText, MessageIcon::Error);
         return false;
     }
     page.resetAddPage();

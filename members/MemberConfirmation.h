@@ -1,6 +1,7 @@
 #pragma once
 // What the modification and the cancellation windows share: the operator's password check,
 // the add page's required boxes, and the new member written instead of a changed one.
+#include "members/AddOperations.h"
 #include "members/MemberTable.h"
 
 #include <QString>
@@ -27,8 +28,6 @@ inline const QString kPassword = QStringLiteral("管理员密码");
 inline const QString kRight = QStringLiteral("管理员权限");
 } // namespace operatorFields
 
-// Shown whenever a write or its commit fails; nothing of the operation was stored.
-inline const QString kWriteFailed = QStringLiteral("数据库写入失败，本次操作未保存");
 inline const QString kMismatchQuestion = QStringLiteral("存在不正当操作\r\n\r\n将更改为添加新顾客");
 
 // The operator table made the current table (opened, replacing the current one, unless it

@@ -71,7 +71,7 @@ void ModifyMemberWindow::confirmOnce() {
         }
         lock.reset();
         if (!written) {
-            showMessage(this, kWriteFailed, MessageIcon::Error);
+            showMessage(this, kWriteFailedText, MessageIcon::Error);
             return;
         }
         add.组合框_入类型->setEnabled(false);

@@ -115,10 +115,11 @@ void SwipePage::swipeLookup() {
     QLineEdit* amountBox = m_ui->编辑框_刷去金额;
 
     if (!m_ui->选择框_自动刷卡->isChecked()) {
-        // A lookup only: every member with this number, the boxes ending at the last one.
-        for (int record : store.findAll(kFieldCard, card)) {
-            if (!store.goToRecord(record))
-                continue;
+        // A lookup only: every member with this number, the boxes ending at the last one. Each
+        // match is found and read at once, and tells whether another follows.
+        int next = 0;
+        for (int record = store.goToFirst(kFieldCard, card, 1, &next); record != 0;
+             record = next == 0 ? 0 : store.goToFirst(kFieldCard, card, next, &next)) {
             fillMemberBoxes(store);
             if (store.readField(kFieldType) == kCountCard) {
                 amountBox->setEnabled(false);
@@ -131,8 +132,8 @@ void SwipePage::swipeLookup() {
         return;
     }
 
-    const int record = store.findFirst(kFieldCard, card);
-    if (record == 0 || !store.goToRecord(record))
+    const int record = store.goToFirst(kFieldCard, card);
+    if (record == 0)
         return;
     fillMemberBoxes(store);
     QStringList cells;
@@ -166,8 +167,8 @@ void SwipePage::manualSwipe() {
     if (m_ui->选择框_自动刷卡->isChecked())
         return;
     m_list->clear();
-    const int record = store.findFirst(kFieldCard, m_ui->编辑框_刷卡号->text());
-    if (record == 0 || !store.goToRecord(record))
+    const int record = store.goToFirst(kFieldCard, m_ui->编辑框_刷卡号->text());
+    if (record == 0)
         return;
     fillMemberBoxes(store);
     QStringList cells;
@@ -209,7 +210,7 @@ SwipePage::Charge SwipePage::chargeVisits(LockSlot& lock, const QString& refusal
     }
     if (!written) {
         lock.reset();
-        showMessage(this, kWriteFailed, MessageIcon::Error);
+        showMessage(this, kWriteFailedText, MessageIcon::Error);
         return Charge::WriteFailed;
     }
     *cells = swipeListCells(store);
@@ -250,7 +251,7 @@ SwipePage::Charge SwipePage::chargeAmount(LockSlot& lock, QStringList* cells) {
     }
     if (!written) {
         lock.reset();
-        showMessage(this, kWriteFailed, MessageIcon::Error);
+        showMessage(this, kWriteFailedText, MessageIcon::Error);
         return Charge::WriteFailed;
     }
     *cells = swipeListCells(store);

@@ -383,6 +383,7 @@ struct Table {
     std::vector<Stmt> update;
     std::vector<Stmt> findFrom;
     std::vector<Stmt> findAll;
+    std::vector<Stmt> findAndRead;
 
     void clearValues() {
         values.assign(fields.size(), QByteArray());
@@ -396,6 +397,10 @@ struct Table {
     }
 
     int fieldIndex(const QString& name) const {
+        // Callers nearly always spell the name as it was created: try that first, it is cheap.
+        for (int i = 0; i < fields.size(); ++i)
+            if (fields[i].name == name)
+                return i;
         for (int i = 0; i < fields.size(); ++i)
             if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
                 return i;
@@ -488,8 +493,13 @@ bool RecordStore::Impl::prepareStatements(Table* t) {
     t->update.resize(t->fields.size());
     t->findFrom.resize(t->fields.size());
     t->findAll.resize(t->fields.size());
+    t->findAndRead.resize(t->fields.size());
     for (int i = 0; ok && i < t->fields.size(); ++i) {
         const QByteArray c = fieldColumn(i);
+        ok = t->findAndRead[i].prepare(db, "SELECT rn, deleted" + cols + " FROM records WHERE " + c +
+                                               " = ? AND rn >= ? ORDER BY rn LIMIT 2");
+        if (!ok)
+            break;
         ok = t->update[i].prepare(db, "UPDATE records SET " + c + " = ? WHERE rn = ?") &&
              t->findFrom[i].prepare(db, "SELECT rn FROM records WHERE " + c +
                                             " = ? AND rn >= ? ORDER BY rn LIMIT 1") &&
@@ -1193,6 +1203,40 @@ int RecordStore::findFirst(const QString& fieldName, const QString& value, int f
     if (rc != SQLITE_DONE)
         d->failEngine(t);
     return 0;
+}
+
+int RecordStore::goToFirst(const QString& fieldName, const QString& value, int from, int* next) {
+    std::lock_guard guard(m_mutex);
+    if (next)
+        *next = 0;
+    Table* t = d->current;
+    if (!t)
+        return 0;
+    const int i = t->fieldIndex(fieldName);
+    if (i < 0)
+        return 0;
+    Stmt& s = t->findAndRead[i];
+    StmtUse use(s);
+    s.bindBlob(1, toGbk(value));
+    s.bindInt(2, std::max(from, 1));
+    int rc = s.step();
+    if (rc != SQLITE_ROW) {
+        if (rc != SQLITE_DONE)
+            d->failEngine(t);
+        t->current = 0;
+        t->clearValues();
+        return 0;
+    }
+    t->current = int(s.columnInt(0));
+    t->clearValues();
+    t->deleted = s.columnInt(1) != 0;
+    for (int f = 0; f < t->fields.size(); ++f)
+        t->values[f] = s.columnBlob(f + 2);
+    const int found = t->current;
+    rc = s.step();
+    if (next && rc == SQLITE_ROW)
+        *next = int(s.columnInt(0));
+    return found;
 }
 
 QList<int> RecordStore::findAll(const QString& fieldName, const QString& value) const {

@@ -56,6 +56,13 @@ public:
     bool verifyFile(const QString& file, const QString& password);
     // As openTable; on success also closes the table that was current before.
     bool openReplacingCurrent(const QString& file, const QString& password);
+    // Both, refused in the same way unless the file's fields are expectedFields (names, types
+    // and text lengths, in order): a table of another kind under the same password is not
+    // opened, and its bytes are not touched.
+    bool openTable(const QString& file, const std::optional<QString>& password,
+                   const QList<FieldDef>& expectedFields);
+    bool openReplacingCurrent(const QString& file, const QString& password,
+                              const QList<FieldDef>& expectedFields);
     // True when the table of that file (full path, case ignored) is open.
     bool isOpen(const QString& file) const;
     // Protects the current table's file with password (re-keys it when already protected).
@@ -107,6 +114,10 @@ public:
     int findFirst(const QString& fieldName, const QString& value, int from = 1) const;
     // Every matching record number, in record order.
     QList<int> findAll(const QString& fieldName, const QString& value) const;
+    // findFirst, and the record found becomes the current record, read by the same statement
+    // (a lookup then costs one read of the file, not two). *next, when given, receives the next
+    // matching record number after it, 0 when there is none. 0, no record current, when none.
+    int goToFirst(const QString& fieldName, const QString& value, int from = 1, int* next = nullptr);
 
     // Closes every table; none is current.
     void closeAll();
@@ -160,6 +171,9 @@ public:
     void setWriteHookForTesting(WriteHook hook);
 
 private:
+    bool openChecked(const QString& file, const std::optional<QString>& password,
+                     const QList<FieldDef>* expectedFields);
+
     struct Impl;
     std::unique_ptr<Impl> d;
     mutable std::recursive_mutex m_mutex;

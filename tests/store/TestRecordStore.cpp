@@ -765,10 +765,20 @@ void TestRecordStore::findMatchesScanInRecordOrder() {
                              QStringLiteral("張三"), QString(), QStringLiteral("none")};
     auto checkAll = [&] {
         for (const QString& p : probes) {
-            for (int from = 0; from <= store.recordCount() + 1; ++from)
-                if (store.findFirst(QStringLiteral("NAME"), p, from) !=
-                    scanFirst(store, QStringLiteral("NAME"), p, from))
+            for (int from = 0; from <= store.recordCount() + 1; ++from) {
+                const int want = scanFirst(store, QStringLiteral("NAME"), p, from);
+                if (store.findFirst(QStringLiteral("NAME"), p, from) != want)
                     return false;
+                // goToFirst: the same record, made current with its values, and the next match.
+                const int wantNext = want ? scanFirst(store, QStringLiteral("NAME"), p, want + 1) : 0;
+                QStringList wantValues;
+                if (want && store.goToRecord(want))
+                    wantValues = store.readRecord();
+                int next = -1;
+                if (store.goToFirst(QStringLiteral("NAME"), p, from, &next) != want || next != wantNext ||
+                    store.currentRecord() != want || store.readRecord() != wantValues)
+                    return false;
+            }
             if (store.findAll(QStringLiteral("NAME"), p) != scanAll(store, QStringLiteral("NAME"), p))
                 return false;
         }

@@ -11,8 +11,8 @@ CardLookup lookUpCard(const QString& card) {
     RecordStore::Lock lock(store);
     CardLookup lookup;
     lookup.count = store.recordCount();
-    const int record = store.findFirst(kFieldCard, card);
-    if (record < 1 || record > lookup.count || !store.goToRecord(record))
+    const int record = store.goToFirst(kFieldCard, card);
+    if (record < 1 || record > lookup.count)
         return lookup;
     RecognisedMember m;
     m.record = record;

@@ -65,10 +65,10 @@ void runMemberQuery(int kind, const QString& text, const std::atomic<bool>& canc
         return;
 
     const int count = store.recordCount();
-    const int record = store.findFirst(texts.field, text);
+    const int record = store.goToFirst(texts.field, text);
     QueryStep result;
     result.recordCount = count;
-    if (record > 0 && store.goToRecord(record)) {
+    if (record > 0) {
         result.kind = QueryStep::Found;
         result.text = QStringLiteral("已核实数据完成");
         result.record = record;

@@ -3,12 +3,16 @@
 
 namespace quorvel {
 
-// The folder the program keeps its data in: the executable's folder, unless set otherwise
-// (tests point it at a temporary folder).
+// The folder the program keeps its data in: the executable's folder when it can be written
+// (the portable folder), otherwise userDataDirectory(), created at the first use; unless set
+// otherwise (tests point it at a temporary folder).
 QString runDirectory();
 void setRunDirectory(const QString& path);
 // runDirectory() joined with a relative name such as "thy.dat".
 QString runPath(const QString& name);
+// The user's data folder of the installed program (~/.local/share/quorvel), the same for the
+// main program and the operator program.
+QString userDataDirectory();
 // Folder of the executable itself: the relaunch and the sibling programs start from here.
 QString executableDirectory();
 

@@ -32,6 +32,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -468,6 +470,8 @@ void registerSize(Size& s) {
 // Keeps the console output and collects the medians (or single runs) for the summary.
 class Collector : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal, as the library's own console output does.
+    Collector() : ConsoleReporter(::isatty(1) ? OO_ColorTabular : OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs) {

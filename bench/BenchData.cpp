@@ -104,7 +104,6 @@ QString cachedMemberTable(const QString& cacheRoot, int n) {
 
     const QString building = QStringLiteral("%1.building-%2").arg(dir).arg(QCoreApplication::applicationPid());
     QDir(building).removeRecursively();
-    QDir(dir).removeRecursively();
     if (!QDir().mkpath(building)) {
         std::fprintf(stderr, "cannot create %s\n", qPrintable(building));
         return {};
@@ -141,6 +140,10 @@ QString cachedMemberTable(const QString& cacheRoot, int n) {
     store.closeAll();
     QFile ready(building + QStringLiteral("/ready"));
     if (!ready.open(QIODevice::WriteOnly) || !QDir().rename(building, dir)) {
+        // Another run may have finished the same table first: theirs will do.
+        QDir(building).removeRecursively();
+        if (QFile::exists(dir + QStringLiteral("/ready")))
+            return file;
         std::fprintf(stderr, "cannot finish %s\n", qPrintable(dir));
         return {};
     }

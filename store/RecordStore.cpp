@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QUrl>
 
 #include <sqlcipher/sqlite3.h>
@@ -364,6 +365,40 @@ qint64 wallClockNs() {
 // File times come from a coarse clock: a write in the same few milliseconds as the note could
 // leave the time as it was. A state noted that soon after the file's last change proves nothing.
 constexpr qint64 kFileTimeSlackNs = 50 * 1000000;
+
+// Names, types and (for text) lengths, in order.
+bool sameFieldList(const QList<FieldDef>& a, const QList<FieldDef>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (a[i].name != b[i].name || a[i].type != b[i].type ||
+            (a[i].type == TextField && a[i].maxLength != b[i].maxLength))
+            return false;
+    }
+    return true;
+}
+
+// Rolls the journal back into a copy of the file in a scratch folder and checks the result as
+// a real open would: the file itself is not touched. Refused when the check cannot be made.
+bool recoveryIsSound(const QString& path, const QByteArray& key, TableInfo* info, QString* error) {
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        *error = QStringLiteral("cannot check the journal of %1: no scratch folder").arg(path);
+        return false;
+    }
+    const QString copy = scratch.filePath(QStringLiteral("t"));
+    const QString journalCopy = copy + QStringLiteral("-journal");
+    const QFileDevice::Permissions rw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!QFile::copy(path, copy) || !QFile::copy(path + QStringLiteral("-journal"), journalCopy) ||
+        !QFile::setPermissions(copy, rw) || !QFile::setPermissions(journalCopy, rw)) {
+        *error = QStringLiteral("cannot check the journal of %1: copy failed").arg(path);
+        return false;
+    }
+    DbPtr db = openConnection(QFile::encodeName(copy), SQLITE_OPEN_READWRITE, key, error);
+    // The first read rolls the journal back; the size is the one the roll-back left.
+    return db && readTableInfo(db.get(), info, error) &&
+           checkFile(db.get(), QFileInfo(copy).size(), error);
+}
 
 struct Table {
     QString path; // clean absolute path
@@ -759,6 +794,16 @@ bool RecordStore::isEncrypted(const QString& file) const {
 }
 
 bool RecordStore::openTable(const QString& file, const std::optional<QString>& password) {
+    return openChecked(file, password, nullptr);
+}
+
+bool RecordStore::openTable(const QString& file, const std::optional<QString>& password,
+                            const QList<FieldDef>& expectedFields) {
+    return openChecked(file, password, &expectedFields);
+}
+
+bool RecordStore::openChecked(const QString& file, const std::optional<QString>& password,
+                              const QList<FieldDef>* expectedFields) {
     std::lock_guard guard(m_mutex);
     const QString path = cleanAbsolute(file);
     if (d->findOpen(path))
@@ -778,26 +823,37 @@ bool RecordStore::openTable(const QString& file, const std::optional<QString>& p
     if (!encrypted && !key.isEmpty())
         return d->fail(QStringLiteral("password does not match"));
 
-    // Validate through an immutable read-only connection first: it never rolls back a journal
-    // or writes anything, so a foreign file, a wrong password or a damaged table is refused
-    // with its bytes untouched. A leftover journal means our own program stopped mid-commit;
-    // once the file is known to be ours with this password, the read-write open below lets the
-    // engine roll it back (legitimate recovery), and the size check runs on the recovered file.
+    // Validate before anything can write: a foreign file, a wrong password or a damaged table
+    // is refused with its bytes untouched. Without a journal an immutable read-only connection
+    // looks at the file as it is. A leftover journal normally means our program stopped in the
+    // middle of a commit, and the read-write open below lets the engine roll it back; but the
+    // engine plays back any journal it finds, another table's included, so the roll-back is
+    // first tried on a private copy and must leave a sound table there.
     // A file known sound with this key and unchanged since needs neither look.
     const bool journal = QFileInfo(path + QStringLiteral("-journal")).size() > 0;
     const bool known = !journal && d->isVerified(path, key);
+    const QString otherFields = QStringLiteral("%1 holds a table of other fields").arg(path);
     QString error;
     if (!known) {
-        DbPtr probe = openImmutable(path, key, &error);
         TableInfo probeInfo;
-        if (!probe || !readTableInfo(probe.get(), &probeInfo, &error) ||
-            (!journal && !checkFile(probe.get(), fileSize, &error)))
-            return d->fail(error);
+        if (journal) {
+            if (!recoveryIsSound(path, key, &probeInfo, &error))
+                return d->fail(error);
+        } else {
+            DbPtr probe = openImmutable(path, key, &error);
+            if (!probe || !readTableInfo(probe.get(), &probeInfo, &error) ||
+                !checkFile(probe.get(), fileSize, &error))
+                return d->fail(error);
+        }
+        if (expectedFields && !sameFieldList(probeInfo.fields, *expectedFields))
+            return d->fail(otherFields);
     }
 
     std::unique_ptr<Table> t = d->openFile(path, key);
     if (!t)
         return false;
+    if (expectedFields && !sameFieldList(t->fields, *expectedFields))
+        return d->fail(otherFields);
     if (journal && !checkFile(t->db.get(), QFileInfo(path).size(), &error))
         return d->fail(error);
     if (!known) {
@@ -843,6 +899,16 @@ bool RecordStore::openReplacingCurrent(const QString& file, const QString& passw
     std::lock_guard guard(m_mutex);
     Table* previous = d->current;
     if (!openTable(file, password))
+        return false;
+    d->closeTable(previous);
+    return true;
+}
+
+bool RecordStore::openReplacingCurrent(const QString& file, const QString& password,
+                                       const QList<FieldDef>& expectedFields) {
+    std::lock_guard guard(m_mutex);
+    Table* previous = d->current;
+    if (!openTable(file, password, expectedFields))
         return false;
     d->closeTable(previous);
     return true;

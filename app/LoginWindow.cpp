@@ -62,7 +62,7 @@ void LoginWindow::prepareLoginWindow() {
     RecordStore& store = RecordStore::instance();
     const QString path = operators::tablePath();
     if (QFile::exists(path)) {
-        if (store.openTable(path, kTablePassword) && store.recordCount() >= 1)
+        if (store.openTable(path, kTablePassword, operators::fieldList()) && store.recordCount() >= 1)
             reloadOperatorList();
     } else {
         createOperatorTable();
@@ -123,7 +123,8 @@ void LoginWindow::onOperatorComboPressed() {
     RecordStore& store = RecordStore::instance();
     store.closeAll();
     const QString path = operators::tablePath();
-    if (QFile::exists(path) && store.openTable(path, kTablePassword) && store.recordCount() >= 1)
+    if (QFile::exists(path) && store.openTable(path, kTablePassword, operators::fieldList()) &&
+        store.recordCount() >= 1)
         reloadOperatorList();
 }
 
@@ -145,14 +146,14 @@ void LoginWindow::checkLogin() {
         return;
     }
     if (!store.isOpen(path)) {
-        if (!store.openReplacingCurrent(path, kTablePassword)) {
+        if (!store.openReplacingCurrent(path, kTablePassword, operators::fieldList())) {
             showMessage(this, QStringLiteral("数据库文件已损坏"));
             return;
         }
     } else if (store.currentFile().compare(path, Qt::CaseInsensitive) != 0) {
         // Open but not current: make it current again rather than read another table.
         store.closeAll();
-        if (!store.openReplacingCurrent(path, kTablePassword)) {
+        if (!store.openReplacingCurrent(path, kTablePassword, operators::fieldList())) {
             showMessage(this, QStringLiteral("数据库文件已损坏"));
             return;
         }

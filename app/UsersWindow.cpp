@@ -49,7 +49,7 @@ bool UsersLoginWindow::openTable() {
     if (store.isOpen(path) && store.currentFile().compare(path, Qt::CaseInsensitive) == 0)
         return true;
     store.closeAll();
-    if (!store.openReplacingCurrent(path, kTablePassword)) {
+    if (!store.openReplacingCurrent(path, kTablePassword, operators::fieldList())) {
         showMessage(this, QStringLiteral("数据库文件已损坏"));
         return false;
     }
@@ -62,7 +62,7 @@ void UsersLoginWindow::reloadOperatorList() {
     m_ui->组合框_用户名->clear();
     if (!QFile::exists(path))
         return;
-    if (!store.isOpen(path) && !store.openReplacingCurrent(path, kTablePassword))
+    if (!store.isOpen(path) && !store.openReplacingCurrent(path, kTablePassword, operators::fieldList()))
         return;
     for (const operators::Operator& op : operators::readAll(store))
         m_ui->组合框_用户名->addItem(op.name);

@@ -32,6 +32,13 @@ struct OperatorRecord {
 
 } // namespace
 
+QList<FieldDef> operatorFieldList() {
+    return {{operatorFields::kId, TextField, 50},
+            {operatorFields::kName, TextField, 50},
+            {operatorFields::kPassword, TextField, 50},
+            {operatorFields::kRight, LogicalField, 0}};
+}
+
 OpenResult openOperatorTableQuietly() {
     const QString path = runPath(kOperatorTableFile);
     if (!QFile::exists(path))
@@ -44,7 +51,8 @@ OpenResult openOperatorTableQuietly() {
         // Open beside the current table: its records would not be the ones read. Start afresh.
         store.closeAll();
     }
-    return store.openReplacingCurrent(path, kTablePassword) ? OpenResult::Ready : OpenResult::Damaged;
+    return store.openReplacingCurrent(path, kTablePassword, operatorFieldList()) ? OpenResult::Ready
+                                                                                  : OpenResult::Damaged;
 }
 
 bool confirmOperatorPassword(QDialog* window, QLineEdit* password) {

@@ -34,7 +34,9 @@ OpenResult openMemberTableQuietly() {
         // Open but not current (left open beside a just-opened operator table): start afresh.
         store.closeAll();
     }
-    return store.openReplacingCurrent(path, kTablePassword) ? OpenResult::Ready : OpenResult::Damaged;
+    // The operator table has the same password: only a file with the member fields will do.
+    return store.openReplacingCurrent(path, kTablePassword, memberFields()) ? OpenResult::Ready
+                                                                            : OpenResult::Damaged;
 }
 
 void checkMemberTableAhead() {
@@ -68,7 +70,7 @@ CreateOutcome createMemberTable(QWidget* parent) {
     RecordStore& store = RecordStore::instance();
     const QString path = memberTablePath();
     if (QFile::exists(path)) {
-        store.openTable(path, kTablePassword);
+        store.openTable(path, kTablePassword, memberFields());
         return CreateOutcome::AlreadyExisted;
     }
     if (!store.createTable(path, memberFields())) {

@@ -130,6 +130,19 @@ void pinCipherSettings(sqlite3* db, const char* schema) {
     }
 }
 
+// An attached file's key is derived at ATTACH with the engine's defaults, and changing the
+// derivation of an attached file afterwards fails: the defaults are set to the pinned values
+// first (the values every table file is keyed with, whichever connection made it).
+void pinDefaultCipherSettings(sqlite3* db) {
+    static const char* const settings[] = {
+        "cipher_default_kdf_iter = 64000", "cipher_default_page_size = 1024",
+        "cipher_default_use_hmac = ON", "cipher_default_hmac_algorithm = HMAC_SHA1",
+        "cipher_default_kdf_algorithm = PBKDF2_HMAC_SHA1",
+    };
+    for (const char* s : settings)
+        exec(db, (QByteArray("PRAGMA ") + s).constData(), nullptr);
+}
+
 bool fsyncPath(const QString& path, bool directory) {
     const int fd = ::open(QFile::encodeName(path).constData(),
                           directory ? (O_RDONLY | O_DIRECTORY) : O_RDONLY);
@@ -177,7 +190,7 @@ struct TableInfo {
     int count = 0;
 };
 
-bool queryText(sqlite3* db, const char* sql, QByteArray* out, QString* error) {
+bool queryText(sqlite3* db, const QByteArray& sql, QByteArray* out, QString* error) {
     Stmt s;
     if (!s.prepare(db, sql)) {
         *error = engineError(db);
@@ -192,7 +205,7 @@ bool queryText(sqlite3* db, const char* sql, QByteArray* out, QString* error) {
     return false;
 }
 
-bool queryInt(sqlite3* db, const char* sql, qint64* out, QString* error) {
+bool queryInt(sqlite3* db, const QByteArray& sql, qint64* out, QString* error) {
     Stmt s;
     if (!s.prepare(db, sql)) {
         *error = engineError(db);
@@ -207,16 +220,17 @@ bool queryInt(sqlite3* db, const char* sql, qint64* out, QString* error) {
     return false;
 }
 
-bool readTableInfo(sqlite3* db, TableInfo* info, QString* error) {
+// schema names the database of the connection to read: "main" or an attached one.
+bool readTableInfo(sqlite3* db, TableInfo* info, QString* error, const QByteArray& schema = "main") {
     // The first read also proves the key: a wrong one fails here.
     QByteArray magic, version;
-    if (!queryText(db, "SELECT value FROM quorvel_meta WHERE key = 'magic'", &magic, error))
+    if (!queryText(db, "SELECT value FROM " + schema + ".quorvel_meta WHERE key = 'magic'", &magic, error))
         return false;
     if (magic != kMagic) {
         *error = QStringLiteral("not a record table");
         return false;
     }
-    if (!queryText(db, "SELECT value FROM quorvel_meta WHERE key = 'version'", &version, error))
+    if (!queryText(db, "SELECT value FROM " + schema + ".quorvel_meta WHERE key = 'version'", &version, error))
         return false;
     if (version != kFormatVersion) {
         *error = QStringLiteral("unsupported table version %1").arg(QString::fromLatin1(version));
@@ -224,8 +238,8 @@ bool readTableInfo(sqlite3* db, TableInfo* info, QString* error) {
     }
 
     Stmt s;
-    if (!s.prepare(db, "SELECT position, name, type, max_length FROM quorvel_fields "
-                       "ORDER BY position")) {
+    if (!s.prepare(db, "SELECT position, name, type, max_length FROM " + schema +
+                           ".quorvel_fields ORDER BY position")) {
         *error = engineError(db);
         return false;
     }
@@ -251,7 +265,7 @@ bool readTableInfo(sqlite3* db, TableInfo* info, QString* error) {
 
     // The data table must have exactly the columns the field list implies.
     Stmt cols;
-    if (!cols.prepare(db, "PRAGMA table_info(records)")) {
+    if (!cols.prepare(db, "PRAGMA " + schema + ".table_info(records)")) {
         *error = engineError(db);
         return false;
     }
@@ -272,7 +286,7 @@ bool readTableInfo(sqlite3* db, TableInfo* info, QString* error) {
 
     // Record numbers are kept contiguous, so the largest one is the count.
     qint64 maxRn = 0;
-    if (!queryInt(db, "SELECT coalesce(max(rn), 0) FROM records", &maxRn, error))
+    if (!queryInt(db, "SELECT coalesce(max(rn), 0) FROM " + schema + ".records", &maxRn, error))
         return false;
     info->fields = fields;
     info->count = int(maxRn);
@@ -282,17 +296,17 @@ bool readTableInfo(sqlite3* db, TableInfo* info, QString* error) {
 // A file cut short still has its full size in page 1; compare it with what is on disk. Then
 // every page is read once (about 0.1 s for 100,000 records of 12 fields): a damaged page is
 // found now rather than in the middle of someone's work.
-bool checkFile(sqlite3* db, qint64 fileSize, QString* error) {
+bool checkFile(sqlite3* db, qint64 fileSize, QString* error, const QByteArray& schema = "main") {
     qint64 pageSize = 0, pageCount = 0;
-    if (!queryInt(db, "PRAGMA page_size", &pageSize, error) ||
-        !queryInt(db, "PRAGMA page_count", &pageCount, error))
+    if (!queryInt(db, "PRAGMA " + schema + ".page_size", &pageSize, error) ||
+        !queryInt(db, "PRAGMA " + schema + ".page_count", &pageCount, error))
         return false;
     if (pageSize <= 0 || pageSize * pageCount != fileSize) {
         *error = QStringLiteral("file is truncated or damaged");
         return false;
     }
     QByteArray check;
-    if (!queryText(db, "PRAGMA quick_check", &check, error))
+    if (!queryText(db, "PRAGMA " + schema + ".quick_check", &check, error))
         return false;
     if (check != "ok") {
         *error = QStringLiteral("file is damaged: %1").arg(QString::fromUtf8(check));
@@ -320,6 +334,73 @@ DbPtr openConnection(const QByteArray& name, int flags, const QByteArray& key, Q
         pinCipherSettings(raw, "main");
     }
     return db;
+}
+
+// Writes the schema of a table of fields into the empty file name, keyed with key (none when
+// empty). Indexes: one per list of field positions (0-based), or, without a list, one on each
+// text field.
+bool buildTable(const QByteArray& name, const QByteArray& key, const QList<FieldDef>& fields,
+                const QList<QList<int>>* indexes, QString* errorOut) {
+    QString error;
+    bool ok = false;
+    {
+        DbPtr db = openConnection(name, SQLITE_OPEN_READWRITE, key, &error);
+        if (db) {
+            QByteArray ddl = "PRAGMA synchronous = FULL;"
+                             "PRAGMA journal_mode = DELETE;"
+                             "BEGIN IMMEDIATE;"
+                             "CREATE TABLE quorvel_meta(key TEXT PRIMARY KEY, value BLOB NOT NULL);"
+                             "CREATE TABLE quorvel_fields(position INTEGER PRIMARY KEY, "
+                             "name BLOB NOT NULL, type INTEGER NOT NULL, "
+                             "max_length INTEGER NOT NULL);"
+                             "CREATE TABLE records(rn INTEGER PRIMARY KEY, "
+                             "deleted INTEGER NOT NULL DEFAULT 0";
+            for (int i = 0; i < fields.size(); ++i)
+                ddl += ", " + fieldColumn(i) + " BLOB NOT NULL DEFAULT x''";
+            ddl += ");";
+            if (!indexes) {
+                for (int i = 0; i < fields.size(); ++i)
+                    if (fields[i].type == TextField)
+                        ddl += "CREATE INDEX records_" + fieldColumn(i) + " ON records(" +
+                               fieldColumn(i) + ");";
+            } else {
+                for (const QList<int>& columns : *indexes) {
+                    QByteArray indexName = "records", list;
+                    for (int c : columns) {
+                        indexName += '_' + fieldColumn(c);
+                        list += (list.isEmpty() ? "" : ", ") + fieldColumn(c);
+                    }
+                    ddl += "CREATE INDEX " + indexName + " ON records(" + list + ");";
+                }
+            }
+            ok = exec(db.get(), ddl.constData(), &error);
+            if (ok) {
+                Stmt meta, field;
+                ok = meta.prepare(db.get(), "INSERT INTO quorvel_meta VALUES('magic', ?), "
+                                            "('version', ?)") &&
+                     field.prepare(db.get(), "INSERT INTO quorvel_fields VALUES(?, ?, ?, ?)");
+                if (ok) {
+                    meta.bindBlob(1, kMagic);
+                    meta.bindBlob(2, kFormatVersion);
+                    ok = meta.step() == SQLITE_DONE;
+                }
+                for (int i = 0; ok && i < fields.size(); ++i) {
+                    field.bindInt(1, i + 1);
+                    field.bindBlob(2, toGbk(fields[i].name));
+                    field.bindInt(3, fields[i].type);
+                    field.bindInt(4, fields[i].type == TextField ? fields[i].maxLength : 1);
+                    ok = field.step() == SQLITE_DONE;
+                    field.reset();
+                }
+                if (!ok)
+                    error = engineError(db.get());
+            }
+            if (ok)
+                ok = exec(db.get(), "COMMIT", &error);
+        }
+    }
+    *errorOut = error;
+    return ok;
 }
 
 // A read-only look at the file as it is on disk: no locks, no journal recovery, no writes.
@@ -420,6 +501,12 @@ struct Table {
     std::vector<Stmt> findAll;
     std::vector<Stmt> findAndRead;
 
+    // The companion table attached to this connection as "companion", when there is one; keyed
+    // like the table itself.
+    QString companionPath;
+    QList<FieldDef> companionFields;
+    Stmt companionInsert;
+
     void clearValues() {
         values.assign(fields.size(), QByteArray());
         decoded.assign(fields.size(), std::nullopt);
@@ -474,10 +561,15 @@ struct RecordStore::Impl {
     }
     // Our own writes keep a verified file verified: note how the table leaves it.
     void noteClosing(const Table* t) {
+        noteClosing(t->path, t->key);
+        if (!t->companionPath.isEmpty())
+            noteClosing(t->companionPath, t->key);
+    }
+    void noteClosing(const QString& path, const QByteArray& key) {
         for (VerifiedFile& v : verified) {
-            if (v.path == t->path && v.key == t->key) {
+            if (v.path == path && v.key == key) {
                 const qint64 noted = wallClockNs();
-                if (const std::optional<FileState> now = fileState(t->path)) {
+                if (const std::optional<FileState> now = fileState(path)) {
                     v.state = *now;
                     v.notedNs = noted;
                 }
@@ -495,9 +587,9 @@ struct RecordStore::Impl {
 
     // On this system a removed file stays writable through the open connection, and every
     // write would silently vanish with it: refuse writes once the path no longer leads there.
-    bool fileStillThere(Table* t) {
+    bool fileStillThere(Table* t, const char* schema = "main") {
         int moved = 0;
-        if (sqlite3_file_control(t->db.get(), "main", SQLITE_FCNTL_HAS_MOVED, &moved) ==
+        if (sqlite3_file_control(t->db.get(), schema, SQLITE_FCNTL_HAS_MOVED, &moved) ==
                 SQLITE_OK &&
             moved)
             return fail(QStringLiteral("the table file was removed or replaced"));
@@ -505,6 +597,10 @@ struct RecordStore::Impl {
     }
 
     bool prepareStatements(Table* t);
+    bool createCompanionFile(const QString& path, const QByteArray& key, const QList<FieldDef>& fields,
+                             const QList<QList<int>>& indexes);
+    bool prepareCompanionQuery(Table* t, const QList<RecordStore::Condition>& where, const QByteArray& head,
+                               const QByteArray& tail, Stmt* s);
     bool loadCurrent(Table* t);
     bool reloadAfterRollback(Table* t);
     void rollbackTransaction();
@@ -703,6 +799,81 @@ bool RecordStore::Impl::sameRecords(sqlite3* a, sqlite3* b, int fieldCount) {
     }
 }
 
+// Built beside its final name and linked into place once complete, so that a crash while it is
+// built never leaves a half-made table under that name.
+bool RecordStore::Impl::createCompanionFile(const QString& path, const QByteArray& key,
+                                            const QList<FieldDef>& fields, const QList<QList<int>>& indexes) {
+    const QString tmp = path + QStringLiteral(".create-tmp");
+    QFile::remove(tmp + QStringLiteral("-journal"));
+    QFile::remove(tmp);
+    const QByteArray tmpName = QFile::encodeName(tmp);
+    const int fd = ::open(tmpName.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return fail(QStringLiteral("cannot create %1: %2").arg(tmp, QString::fromLocal8Bit(std::strerror(errno))));
+    ::close(fd);
+    QString error;
+    bool ok = buildTable(tmpName, key, fields, &indexes, &error) && fsyncPath(tmp, false);
+    // link() refuses a name that exists: a file that appeared meanwhile is never replaced.
+    if (ok && ::link(tmpName.constData(), QFile::encodeName(path).constData()) != 0) {
+        error = QStringLiteral("cannot create %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        ok = false;
+    }
+    QFile::remove(tmp + QStringLiteral("-journal"));
+    QFile::remove(tmp);
+    if (!ok)
+        return fail(error);
+    fsyncPath(QFileInfo(path).absolutePath(), true);
+    return true;
+}
+
+namespace {
+// Names, types and, for text fields, lengths alike, in the same order.
+bool companionFieldsMatch(const QList<FieldDef>& a, const QList<FieldDef>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (int i = 0; i < a.size(); ++i) {
+        if (a[i].name != b[i].name || a[i].type != b[i].type)
+            return false;
+        if (a[i].type == TextField && a[i].maxLength != b[i].maxLength)
+            return false;
+    }
+    return true;
+}
+
+int fieldPosition(const QList<FieldDef>& fields, const QString& name) {
+    for (int i = 0; i < fields.size(); ++i)
+        if (fields[i].name == name)
+            return i;
+    for (int i = 0; i < fields.size(); ++i)
+        if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+} // namespace
+
+// head + " WHERE <conditions>" + tail, with the conditions' values bound from 1 on.
+bool RecordStore::Impl::prepareCompanionQuery(Table* t, const QList<RecordStore::Condition>& where,
+                                              const QByteArray& head, const QByteArray& tail, Stmt* s) {
+    QByteArray sql = head;
+    QList<QByteArray> values;
+    for (const RecordStore::Condition& c : where) {
+        const int i = fieldPosition(t->companionFields, c.field);
+        if (i < 0)
+            return fail(QStringLiteral("no field %1").arg(c.field));
+        const char* op = c.kind == RecordStore::Condition::AtLeast  ? " >= ?"
+                         : c.kind == RecordStore::Condition::AtMost ? " <= ?"
+                                                                    : " = ?";
+        sql += (values.isEmpty() ? " WHERE " : " AND ") + fieldColumn(i) + op;
+        values.append(toGbk(c.value));
+    }
+    sql += tail;
+    if (!s->prepare(t->db.get(), sql))
+        return failEngine(t);
+    for (int v = 0; v < values.size(); ++v)
+        s->bindBlob(v + 1, values[v]);
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 RecordStore::RecordStore() : d(std::make_unique<Impl>()) {}
@@ -728,53 +899,7 @@ bool RecordStore::createTable(const QString& file, const QList<FieldDef>& fields
                                                                             std::strerror(errno))));
     ::close(fd);
 
-    bool ok = false;
-    {
-        DbPtr db = openConnection(name, SQLITE_OPEN_READWRITE, QByteArray(), &error);
-        if (db) {
-            QByteArray ddl = "PRAGMA synchronous = FULL;"
-                             "PRAGMA journal_mode = DELETE;"
-                             "BEGIN IMMEDIATE;"
-                             "CREATE TABLE quorvel_meta(key TEXT PRIMARY KEY, value BLOB NOT NULL);"
-                             "CREATE TABLE quorvel_fields(position INTEGER PRIMARY KEY, "
-                             "name BLOB NOT NULL, type INTEGER NOT NULL, "
-                             "max_length INTEGER NOT NULL);"
-                             "CREATE TABLE records(rn INTEGER PRIMARY KEY, "
-                             "deleted INTEGER NOT NULL DEFAULT 0";
-            for (int i = 0; i < fields.size(); ++i)
-                ddl += ", " + fieldColumn(i) + " BLOB NOT NULL DEFAULT x''";
-            ddl += ");";
-            for (int i = 0; i < fields.size(); ++i)
-                if (fields[i].type == TextField)
-                    ddl += "CREATE INDEX records_" + fieldColumn(i) + " ON records(" +
-                           fieldColumn(i) + ");";
-            ok = exec(db.get(), ddl.constData(), &error);
-            if (ok) {
-                Stmt meta, field;
-                ok = meta.prepare(db.get(), "INSERT INTO quorvel_meta VALUES('magic', ?), "
-                                            "('version', ?)") &&
-                     field.prepare(db.get(), "INSERT INTO quorvel_fields VALUES(?, ?, ?, ?)");
-                if (ok) {
-                    meta.bindBlob(1, kMagic);
-                    meta.bindBlob(2, kFormatVersion);
-                    ok = meta.step() == SQLITE_DONE;
-                }
-                for (int i = 0; ok && i < fields.size(); ++i) {
-                    field.bindInt(1, i + 1);
-                    field.bindBlob(2, toGbk(fields[i].name));
-                    field.bindInt(3, fields[i].type);
-                    field.bindInt(4, fields[i].type == TextField ? fields[i].maxLength : 1);
-                    ok = field.step() == SQLITE_DONE;
-                    field.reset();
-                }
-                if (!ok)
-                    error = engineError(db.get());
-            }
-            if (ok)
-                ok = exec(db.get(), "COMMIT", &error);
-        }
-    }
-    if (!ok) {
+    if (!buildTable(name, QByteArray(), fields, nullptr, &error)) {
         QFile::remove(path + QStringLiteral("-journal"));
         QFile::remove(path);
         return d->fail(error);
@@ -1323,6 +1448,256 @@ QList<int> RecordStore::findAll(const QString& fieldName, const QString& value) 
     if (rc != SQLITE_DONE)
         d->failEngine(t);
     return out;
+}
+
+bool RecordStore::attachCompanion(const QString& file, const QList<FieldDef>& fields,
+                                  const QList<QStringList>& indexes) {
+    std::lock_guard guard(m_mutex);
+    Table* t = d->current;
+    if (!t)
+        return d->fail(QStringLiteral("no current table"));
+    QString error;
+    if (!validFields(fields, &error))
+        return d->fail(error);
+    const QString path = cleanAbsolute(file);
+    if (!t->companionPath.isEmpty()) {
+        if (t->companionPath == path && companionFieldsMatch(t->companionFields, fields))
+            return true;
+        return d->fail(QStringLiteral("another companion is attached"));
+    }
+    if (d->txDepth > 0)
+        return d->fail(QStringLiteral("cannot attach a companion inside a transaction"));
+    if (path.compare(t->path, Qt::CaseInsensitive) == 0)
+        return d->fail(QStringLiteral("a table cannot be its own companion"));
+    QList<QList<int>> indexColumns;
+    for (const QStringList& names : indexes) {
+        QList<int> columns;
+        for (const QString& name : names) {
+            const int i = fieldPosition(fields, name);
+            if (i < 0)
+                return d->fail(QStringLiteral("no field %1 to index").arg(name));
+            columns.append(i);
+        }
+        if (!columns.isEmpty())
+            indexColumns.append(columns);
+    }
+
+    if (!QFileInfo::exists(path) && !d->createCompanionFile(path, t->key, fields, indexColumns))
+        return false;
+
+    // The same checks as openTable's, the leftover journal included: it is rolled back by the
+    // first read through the attachment, and the recovered file checked then.
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() == 0)
+        return d->fail(QStringLiteral("%1 is empty or not a file").arg(path));
+    if (isEncrypted(path) != !t->key.isEmpty())
+        return d->fail(QStringLiteral("password does not match"));
+    const bool journal = QFileInfo(path + QStringLiteral("-journal")).size() > 0;
+    const bool known = !journal && d->isVerified(path, t->key);
+    if (!known) {
+        DbPtr probe = openImmutable(path, t->key, &error);
+        TableInfo probeInfo;
+        if (!probe || !readTableInfo(probe.get(), &probeInfo, &error) ||
+            (!journal && !checkFile(probe.get(), info.size(), &error)))
+            return d->fail(error);
+    }
+
+    sqlite3* db = t->db.get();
+    if (!t->key.isEmpty())
+        pinDefaultCipherSettings(db);
+    {
+        Stmt attach;
+        if (!attach.prepare(db, "ATTACH DATABASE ? AS companion KEY ?"))
+            return d->failEngine(t);
+        attach.bindBlob(1, QFile::encodeName(path));
+        attach.bindBlob(2, t->key);
+        if (attach.step() != SQLITE_DONE)
+            return d->failEngine(t);
+    }
+    TableInfo companion;
+    const bool ok = exec(db, "PRAGMA companion.synchronous = FULL", &error) &&
+                    exec(db, "PRAGMA companion.journal_mode = DELETE", &error) &&
+                    readTableInfo(db, &companion, &error, "companion") &&
+                    (!journal || checkFile(db, QFileInfo(path).size(), &error, "companion"));
+    if (ok && !companionFieldsMatch(companion.fields, fields))
+        error = QStringLiteral("%1 holds other fields").arg(path);
+    QByteArray insert = "INSERT INTO companion.records(rn";
+    QByteArray params = "NULL";
+    for (int i = 0; i < fields.size(); ++i) {
+        insert += ", " + fieldColumn(i);
+        params += ", ?";
+    }
+    insert += ") VALUES(" + params + ")";
+    if (!ok || !companionFieldsMatch(companion.fields, fields) || !t->companionInsert.prepare(db, insert)) {
+        if (ok && error.isEmpty())
+            error = engineError(db);
+        t->companionInsert = Stmt();
+        exec(db, "DETACH DATABASE companion", nullptr);
+        return d->fail(error);
+    }
+    if (!known) {
+        const qint64 noted = wallClockNs();
+        if (const std::optional<FileState> state = fileState(path))
+            d->noteVerified(path, t->key, *state, noted);
+    }
+    t->companionPath = path;
+    t->companionFields = fields;
+    return true;
+}
+
+QString RecordStore::companionFile() const {
+    std::lock_guard guard(m_mutex);
+    return d->current ? d->current->companionPath : QString();
+}
+
+bool RecordStore::appendCompanionRecord(const QStringList& values) {
+    std::lock_guard guard(m_mutex);
+    Table* t = d->current;
+    if (!t)
+        return d->fail(QStringLiteral("no current table"));
+    if (t->companionPath.isEmpty())
+        return d->fail(QStringLiteral("no companion attached"));
+    if (!d->inTransaction(t))
+        return d->fail(QStringLiteral("a companion record is appended inside a transaction only"));
+    if (d->txFailed)
+        return d->fail(QStringLiteral("the transaction was rolled back"));
+    if (!d->fileStillThere(t) || !d->fileStillThere(t, "companion"))
+        return false;
+    const QList<FieldDef>& fields = t->companionFields;
+    if (d->hook && !d->hook(fields.first().name)) {
+        d->fail(QStringLiteral("write to %1 failed").arg(QFileInfo(t->companionPath).fileName()));
+        d->rollbackTransaction();
+        return false;
+    }
+    Stmt& s = t->companionInsert;
+    StmtUse use(s);
+    for (int i = 0; i < fields.size(); ++i) {
+        const QString value = values.value(i);
+        s.bindBlob(i + 1, fields[i].type == LogicalField
+                              ? (value == QLatin1String("1") ? QByteArray("1") : QByteArray())
+                              : truncateGbkBytes(toGbk(value), fields[i].maxLength));
+    }
+    if (s.step() != SQLITE_DONE) {
+        d->failEngine(t);
+        const QString error = d->lastError;
+        d->rollbackTransaction();
+        d->lastError = error;
+        return false;
+    }
+    return true;
+}
+
+qint64 RecordStore::countCompanionRecords(const QList<Condition>& where) const {
+    std::lock_guard guard(m_mutex);
+    Table* t = d->current;
+    if (!t || t->companionPath.isEmpty()) {
+        d->fail(QStringLiteral("no companion attached"));
+        return -1;
+    }
+    Stmt s;
+    if (!d->prepareCompanionQuery(t, where, "SELECT count(*) FROM companion.records", QByteArray(), &s))
+        return -1;
+    if (s.step() != SQLITE_ROW) {
+        d->failEngine(t);
+        return -1;
+    }
+    return s.columnInt(0);
+}
+
+bool RecordStore::readCompanionRecords(const QList<Condition>& where, const QString& descendingBy, qint64 offset,
+                                       qint64 limit, const RecordVisitor& fn) const {
+    std::lock_guard guard(m_mutex);
+    Table* t = d->current;
+    if (!t || t->companionPath.isEmpty())
+        return d->fail(QStringLiteral("no companion attached"));
+    const int n = int(t->companionFields.size());
+    QByteArray head = "SELECT rn";
+    for (int i = 0; i < n; ++i)
+        head += ", " + fieldColumn(i);
+    head += " FROM companion.records";
+    QByteArray tail = " ORDER BY ";
+    if (!descendingBy.isEmpty()) {
+        const int order = fieldPosition(t->companionFields, descendingBy);
+        if (order < 0)
+            return d->fail(QStringLiteral("no field %1").arg(descendingBy));
+        tail += fieldColumn(order) + " DESC, ";
+    }
+    tail += "rn DESC LIMIT " + QByteArray::number(limit < 0 ? -1 : limit) + " OFFSET " +
+            QByteArray::number(std::max<qint64>(offset, 0));
+    Stmt s;
+    if (!d->prepareCompanionQuery(t, where, head, tail, &s))
+        return false;
+    std::vector<QByteArrayView> values(n);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+        for (int i = 0; i < n; ++i) {
+            const char* p = static_cast<const char*>(sqlite3_column_blob(s.get(), i + 1));
+            values[i] = QByteArrayView(p, p ? sqlite3_column_bytes(s.get(), i + 1) : 0);
+        }
+        fn(int(s.columnInt(0)), values);
+    }
+    return rc == SQLITE_DONE ? true : d->failEngine(t);
+}
+
+bool RecordStore::copyTableFile(const QString& source, const QString& target, const QString& password) {
+    std::lock_guard guard(m_mutex);
+    if (d->txDepth > 0)
+        return d->fail(QStringLiteral("cannot copy a table inside a transaction"));
+    const QString from = cleanAbsolute(source);
+    const QString to = cleanAbsolute(target);
+    const QByteArray key = passwordBytes(password);
+    if (isEncrypted(from) == key.isEmpty())
+        return d->fail(QStringLiteral("password does not match"));
+    QString error;
+    // Read-write, never create: a journal left by a crash is rolled back before the copy.
+    DbPtr src = openConnection(QFile::encodeName(from), SQLITE_OPEN_READWRITE, key, &error);
+    TableInfo info;
+    if (!src || !readTableInfo(src.get(), &info, &error))
+        return d->fail(error);
+    const QByteArray toName = QFile::encodeName(to);
+    const int fd = ::open(toName.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return d->fail(QStringLiteral("cannot create %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(errno))));
+    ::close(fd);
+    auto discard = [&](const QString& why) {
+        QFile::remove(to + QStringLiteral("-journal"));
+        QFile::remove(to);
+        return d->fail(why);
+    };
+    // One read transaction over the copy and its comparison: the source cannot change between.
+    if (!exec(src.get(), "BEGIN", &error) ||
+        !readTableInfo(src.get(), &info, &error))
+        return discard(error);
+    bool copied = false;
+    {
+        DbPtr dest = openConnection(toName, SQLITE_OPEN_READWRITE, key, &error);
+        if (!dest)
+            return discard(error);
+        sqlite3_backup* backup = sqlite3_backup_init(dest.get(), "main", src.get(), "main");
+        if (!backup)
+            return discard(engineError(dest.get()));
+        const int rc = sqlite3_backup_step(backup, -1);
+        sqlite3_backup_finish(backup);
+        copied = rc == SQLITE_DONE;
+        if (!copied)
+            error = engineError(dest.get());
+    }
+    if (!copied)
+        return discard(error);
+    {
+        DbPtr check = openImmutable(to, key, &error);
+        TableInfo copy;
+        if (!check || !readTableInfo(check.get(), &copy, &error) ||
+            !checkFile(check.get(), QFileInfo(to).size(), &error))
+            return discard(error);
+        if (copy.count != info.count || !companionFieldsMatch(copy.fields, info.fields) ||
+            !d->sameRecords(src.get(), check.get(), int(info.fields.size())))
+            return discard(QStringLiteral("the copy of %1 differs").arg(from));
+    }
+    exec(src.get(), "COMMIT", nullptr);
+    if (!fsyncPath(to, false))
+        return discard(QStringLiteral("cannot flush %1").arg(to));
+    return true;
 }
 
 void RecordStore::closeAll() {

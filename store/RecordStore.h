@@ -119,6 +119,44 @@ public:
     // matching record number after it, 0 when there is none. 0, no record current, when none.
     int goToFirst(const QString& fieldName, const QString& value, int from = 1, int* next = nullptr);
 
+    // A companion table: a second table file attached to the current table's own connection,
+    // so that a record appended to it inside a Transaction is committed or rolled back together
+    // with the current table's writes, after a crash too (the engine commits both files as one).
+    // The file is keyed with the current table's password. A missing one is created with fields
+    // and an index on each list of field names in indexes; an existing one is checked as openTable
+    // checks a file and must have exactly these fields. It stays attached until the current table
+    // is closed; true at once when that file is attached already. Never inside a Transaction.
+    bool attachCompanion(const QString& file, const QList<FieldDef>& fields,
+                         const QList<QStringList>& indexes = {});
+    // The companion attached to the current table; empty when it has none.
+    QString companionFile() const;
+    // Appends a record holding values in field order (missing ones empty; texts cut as by
+    // writeField) to the companion. Only inside a Transaction on the current table; a failure
+    // rolls the whole transaction back, as a failed writeField does.
+    bool appendCompanionRecord(const QStringList& values);
+
+    // A condition on a field of the companion, compared byte for byte (GBK).
+    struct Condition {
+        enum Kind { Equal, AtLeast, AtMost };
+        QString field;
+        Kind kind = Equal;
+        QString value;
+    };
+    // How many companion records meet every condition; -1 when it cannot be read.
+    qint64 countCompanionRecords(const QList<Condition>& where) const;
+    // The companion records meeting every condition, ordered by the field descendingBy from the
+    // largest value down and, among equal values, from the latest record down (the latest
+    // first when descendingBy is empty); the first offset of them skipped, at most limit given
+    // (no limit when negative). fn gets them as readRecords gives its records.
+    bool readCompanionRecords(const QList<Condition>& where, const QString& descendingBy, qint64 offset,
+                              qint64 limit, const RecordVisitor& fn) const;
+
+    // Copies the table file source to target, which must not exist yet: every page read under one
+    // read lock of the engine, so that no writer (of this program or another) changes the file
+    // halfway; the copy is checked before it is kept. Outside a Transaction only; hold a Lock
+    // across several copies to keep them consistent with each other.
+    bool copyTableFile(const QString& source, const QString& target, const QString& password);
+
     // Closes every table; none is current.
     void closeAll();
 

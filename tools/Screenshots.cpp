@@ -1,16 +1,20 @@
 // Renders the program's windows to PNG files from the real forms, with sample data in a
 // temporary run directory:  quorvel-screenshots OUTPUT_FOLDER
+#include "app/AboutPage.h"
 #include "app/Application.h"
 #include "app/LoginWindow.h"
 #include "app/MainWindow.h"
+#include "app/UsersWindow.h"
 #include "config/RunDirectory.h"
 #include "members/AddPage.h"
 #include "members/MemberTable.h"
 #include "members/SwipePage.h"
 #include "store/RecordStore.h"
+#include "ui_AboutPage.h"
 #include "ui_AddPage.h"
 #include "ui_LoginWindow.h"
 #include "ui_SwipePage.h"
+#include "ui_UsersLoginWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -60,6 +64,24 @@ void grab(QWidget* w, const QString& file) {
     w->grab().save(file);
 }
 
+// Clicks a button that runs a modal dialog, takes the dialog's picture and closes it.
+void grabDialog(QAbstractButton* opener, const QString& file) {
+    QTimer::singleShot(200, [file] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            grab(dialog, file);
+            dialog->close();
+        }
+    });
+    opener->click();
+}
+
+// Types like a bar-code scanner or the operator: the text, then Enter.
+void type(QWidget* box, const QString& text) {
+    box->setFocus();
+    QTest::keyClicks(box, text);
+    QTest::keyClick(box, Qt::Key_Return);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -96,17 +118,44 @@ int main(int argc, char** argv) {
     if (!main)
         return 2;
     grab(main, out + "/main-about.png");
+    QTabWidget* aboutTabs = main->aboutPage()->ui().高级选择夹_关于;
+    aboutTabs->setCurrentIndex(1);
+    grab(main, out + "/main-about-help.png");
+    aboutTabs->setCurrentIndex(2);
+    grab(main, out + "/main-about-update.png");
+    aboutTabs->setCurrentIndex(0);
     main->onToolbarClick(0);
     grab(main, out + "/main-settings.png");
     main->onToolbarClick(2);
     QTest::qWait(500);
     grab(main, out + "/main-add.png");
+    // A member recognised by its card: the dialogs that act on it.
+    AddPage* add = main->addPage();
+    type(add->ui().编辑框_入会卡号, "10001");
+    add->settleCardChecks();
+    QTest::qWait(100);
+    grab(main, out + "/main-add-recognised.png");
+    grabDialog(add->ui().按钮_会员信息修改, out + "/dialog-modify.png");
+    grabDialog(add->ui().按钮_注销会员, out + "/dialog-cancel.png");
+    // A stored-value card charged by hand: looked up by its number, then the amount.
     main->onToolbarClick(4);
-    QTest::keyClicks(main->swipePage()->ui().编辑框_刷卡号, "10001");
-    QTest::keyClick(main->swipePage()->ui().编辑框_刷卡号, Qt::Key_Return);
+    SwipePage* swipe = main->swipePage();
+    type(swipe->ui().编辑框_刷卡号, "10002");
+    type(swipe->ui().编辑框_刷去金额, "25");
     QTest::qWait(300);
     grab(main, out + "/main-swipe.png");
     main->close();
+    RecordStore::instance().closeAll();
+
+    // The operator program.
+    UsersLoginWindow users;
+    users.show();
+    users.ui().组合框_用户名->setCurrentIndex(0);
+    users.ui().编辑框_登录密码->setText("1");
+    grab(&users, out + "/users-login.png");
+    users.checkLogin();
+    if (UsersWindow* list = users.usersWindow())
+        grab(list, out + "/users.png");
     RecordStore::instance().closeAll();
     return 0;
 }

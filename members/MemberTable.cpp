@@ -28,6 +28,9 @@ OpenResult openMemberTableQuietly() {
         return OpenResult::Missing;
     RecordStore& store = RecordStore::instance();
     RecordStore::Lock lock(store);
+    // The usual case, open and current, without cleaning up the path first (every swipe asks).
+    if (store.currentFile().compare(path, Qt::CaseInsensitive) == 0)
+        return OpenResult::Ready;
     if (store.isOpen(path)) {
         if (store.currentFile().compare(path, Qt::CaseInsensitive) == 0)
             return OpenResult::Ready;

@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
         measureStartup = measureStartup || std::strcmp(argv[i], "--measure-startup") == 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("quorvel"));
+    // Lets Wayland desktops match the windows to quorvel.desktop and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorvel"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     // The program ends when its windows are gone, which the login/main logic decides.
     QApplication::setQuitOnLastWindowClosed(false);

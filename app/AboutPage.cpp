@@ -20,7 +20,7 @@ const char* const kAboutText =
     "·  消费刷卡：次卡每次刷去一次，储蓄卡、无限卡按消费金额从余额中扣除。\n"
     "·  会员查询：按会员卡号、会员名称或手机号码查找会员。\n"
     "·  会员维护：管理员确认密码后修改或注销会员。\n\n"
-    "全部数据保存在软件所在文件夹，管理员与会员数据均以密码保护。";
+    "全部数据保存在软件的数据文件夹（便携使用时即软件所在文件夹），管理员与会员数据均以密码保护。";
 const char* const kAboutFooter = "感谢您选用 Quorvel。使用中如有问题，请与我们联系：service@quorvel.example";
 const char* const kHelpText =
     "软件设置\n"

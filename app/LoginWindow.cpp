@@ -4,6 +4,8 @@
 #include "app/MainWindow.h"
 #include "app/OperatorTable.h"
 #include "config/Style.h"
+#include "members/InputFilters.h"
+#include "members/MemberConfirmation.h"
 #include "config/Dialogs.h"
 #include "config/Program.h"
 #include "config/Settings.h"
@@ -33,6 +35,8 @@ LoginWindow::LoginWindow(Application& app) : m_app(app), m_ui(std::make_unique<U
     m_ui->组合框_用户名->installEventFilter(this);
     connect(m_ui->按钮登陆, &QPushButton::clicked, this, [this] { checkLogin(); });
     connect(m_ui->编辑框_登录密码, &QLineEdit::returnPressed, this, [this] { checkLogin(); });
+    // Compared with a stored password: GBK text of at most its length.
+    input::limitGbkBytes(m_ui->编辑框_登录密码, members::kOperatorTextLength);
     connect(m_ui->组合框_用户名, qOverload<int>(&QComboBox::activated), this,
             [this](int) { m_ui->编辑框_登录密码->setFocus(); });
     connect(m_ui->按钮退出, &QPushButton::clicked, this, [this] { m_app.destroyLoginWindow(); });

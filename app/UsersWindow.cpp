@@ -1,6 +1,7 @@
 #include "app/UsersWindow.h"
 
 #include "config/Dialogs.h"
+#include "members/InputFilters.h"
 #include "store/RecordStore.h"
 #include "text/Gbk.h"
 #include "text/Numbers.h"
@@ -31,6 +32,7 @@ UsersLoginWindow::UsersLoginWindow() : m_ui(std::make_unique<Ui::UsersLoginWindo
     setWindowIcon(QIcon(QStringLiteral(":/app/quorvel.svg")));
     connect(m_ui->按钮_登陆, &QPushButton::clicked, this, [this] { checkLogin(); });
     connect(m_ui->编辑框_登录密码, &QLineEdit::returnPressed, this, [this] { checkLogin(); });
+    input::limitGbkBytes(m_ui->编辑框_登录密码, kMaxBytes);
     connect(m_ui->按钮_退出, &QPushButton::clicked, this, [this] { close(); });
     connect(m_ui->组合框_用户名, qOverload<int>(&QComboBox::activated), this,
             [this](int) { m_ui->编辑框_登录密码->setFocus(); });
@@ -139,9 +141,9 @@ UsersWindow::UsersWindow(const QString& administrator)
     list->setColumnWidth(0, 44);
     list->setColumnWidth(1, 150);
     list->horizontalHeader()->setStretchLastSection(true);
-    m_ui->编辑框_管理员名称->setMaxLength(kMaxBytes);
-    m_ui->编辑框_管理员密码->setMaxLength(kMaxBytes);
-    m_ui->编辑框_确认密码->setMaxLength(kMaxBytes);
+    // The cap is in GBK bytes, refused as typed; the checks on saving stay for text set otherwise.
+    for (QLineEdit* box : {m_ui->编辑框_管理员名称, m_ui->编辑框_管理员密码, m_ui->编辑框_确认密码})
+        input::limitGbkBytes(box, kMaxBytes);
     connect(list, &QTableWidget::itemSelectionChanged, this, [this] { showSelected(); });
     connect(m_ui->按钮_添加管理员, &QPushButton::clicked, this, [this] { addOperator(); });
     connect(m_ui->按钮_修改管理员, &QPushButton::clicked, this, [this] { modifyOperator(); });

@@ -6,10 +6,12 @@
 #include "config/RunDirectory.h"
 #include "config/Settings.h"
 #include "config/Style.h"
+#include "text/Gbk.h"
 #include "ui_SettingsPage.h"
 
 #include <QDir>
 #include <QLabel>
+#include <QValidator>
 
 namespace quorvel {
 
@@ -21,6 +23,15 @@ const QString kSwitchToColourQuestion =
     QStringLiteral("您现在已经拥有宣传主题图片了！！\r\n您确定要更换为背景颜色吗？");
 const QString kPictureDialogTitle = QStringLiteral("请选用高度合适的图片");
 const QString kPictureFilter = QStringLiteral("图片文件 (*.jpg *.bmp *.gif *.png)");
+const QString kPicturePathNotGbk = QStringLiteral("图片路径含有不能保存的字符");
+
+// Settings are stored as GBK: a character it cannot encode is refused as it is typed, pasted or
+// committed by an input method, rather than saved as "?".
+class GbkOnly : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override { return canEncodeGbk(input) ? Acceptable : Invalid; }
+};
 
 // Writes both keys of a complementary pair, the chosen one first.
 void writePair(const settings::Key& chosen, const settings::Key& other) {
@@ -32,6 +43,8 @@ void writePair(const settings::Key& chosen, const settings::Key& other) {
 
 SettingsPage::SettingsPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::SettingsPage>()) {
     m_ui->setupUi(this);
+    for (QLineEdit* box : {m_ui->编辑框_启动软件标题, m_ui->编辑框_软件标题})
+        box->setValidator(new GbkOnly(box));
     connectHandlers();
 }
 
@@ -223,6 +236,11 @@ void SettingsPage::choosePicture(Target target) {
     // started.
     if (QDir::isRelativePath(path))
         path = QDir(runDirectory()).absoluteFilePath(path);
+    // Stored as GBK: a path it cannot encode would name another file next time.
+    if (!canEncodeGbk(path)) {
+        showMessage(this, kPicturePathNotGbk, MessageIcon::Error);
+        return;
+    }
 
     const bool login = target == Target::Login;
     (login ? m_ui->编辑框_启动背景 : m_ui->编辑框_LODO地址)->setText(path);

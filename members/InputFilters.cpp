@@ -10,10 +10,12 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QValidator>
 
 #include <algorithm>
 
 #include <functional>
+#include <vector>
 
 namespace quorvel::input {
 
@@ -110,6 +112,29 @@ protected:
     }
 };
 
+// The box's whole text as a validator sees it: the routes that insert without a key, input
+// method, paste shortcut or drop event (the context menu's paste) are judged here.
+class WholeTextRules : public QValidator {
+public:
+    using QValidator::QValidator;
+    std::vector<std::function<bool(const QString&)>> rules;
+    State validate(QString& input, int&) const override {
+        for (const auto& rule : rules)
+            if (!rule(input))
+                return Invalid;
+        return Acceptable;
+    }
+};
+
+void addWholeTextRule(QLineEdit* box, std::function<bool(const QString&)> rule) {
+    auto* rules = dynamic_cast<WholeTextRules*>(const_cast<QValidator*>(box->validator()));
+    if (!rules) {
+        rules = new WholeTextRules(box);
+        box->setValidator(rules);
+    }
+    rules->rules.push_back(std::move(rule));
+}
+
 bool isNumberCharacter(QChar c) {
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('-');
 }
@@ -132,6 +157,9 @@ void limitGbkBytes(QLineEdit* box, int maxBytes) {
             return false;
         const qsizetype after = gbkLength(b->text()) - gbkLength(replaced) + gbkLength(inserted);
         return after <= maxBytes;
+    });
+    addWholeTextRule(box, [maxBytes](const QString& text) {
+        return canEncodeGbk(text) && gbkLength(text) <= maxBytes;
     });
 }
 

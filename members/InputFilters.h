@@ -18,7 +18,8 @@ void installNumberInput(QLineEdit* box);
 void installPasteBlock(QWidget* widget);
 
 // Refuses an insertion that would make the text longer than maxBytes GBK bytes, or that holds
-// a character GBK cannot encode. Deleting always works.
+// a character GBK cannot encode. Deleting always works. Also sets the box's validator, which
+// judges the context menu's paste; a box so limited takes no other validator.
 void limitGbkBytes(QLineEdit* box, int maxBytes);
 
 } // namespace quorvel::input

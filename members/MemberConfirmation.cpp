@@ -33,9 +33,9 @@ struct OperatorRecord {
 } // namespace
 
 QList<FieldDef> operatorFieldList() {
-    return {{operatorFields::kId, TextField, 50},
-            {operatorFields::kName, TextField, 50},
-            {operatorFields::kPassword, TextField, 50},
+    return {{operatorFields::kId, TextField, kOperatorTextLength},
+            {operatorFields::kName, TextField, kOperatorTextLength},
+            {operatorFields::kPassword, TextField, kOperatorTextLength},
             {operatorFields::kRight, LogicalField, 0}};
 }
 

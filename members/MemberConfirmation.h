@@ -29,6 +29,8 @@ inline const QString kRight = QStringLiteral("管理员权限");
 } // namespace operatorFields
 // The operator table's field list, as the shell creates it; a file of other fields is refused.
 QList<FieldDef> operatorFieldList();
+// GBK bytes of an operator's name or password.
+inline constexpr int kOperatorTextLength = 50;
 
 inline const QString kMismatchQuestion = QStringLiteral("存在不正当操作\r\n\r\n将更改为添加新顾客");
 

@@ -2,6 +2,7 @@
 
 #include "config/Dialogs.h"
 #include "members/AddPage.h"
+#include "members/InputFilters.h"
 #include "members/MemberConfirmation.h"
 #include "members/MemberTable.h"
 #include "members/Session.h"
@@ -26,6 +27,8 @@ ModifyMemberWindow::ModifyMemberWindow(AddPage& page)
     m_ui->按钮_确认修改->setDefault(false);
     connect(m_ui->按钮_确认修改, &QPushButton::clicked, this, &ModifyMemberWindow::confirm);
     connect(m_ui->编辑框_验证密码, &QLineEdit::returnPressed, this, &ModifyMemberWindow::confirm);
+    // Compared with a stored password: GBK text of at most its length.
+    input::limitGbkBytes(m_ui->编辑框_验证密码, kOperatorTextLength);
     m_ui->编辑框_验证密码->setFocus();
 }
 

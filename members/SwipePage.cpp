@@ -56,6 +56,9 @@ SwipePage::SwipePage(QWidget* parent)
 
     // The card-number box takes any input, a pasted number included.
     input::installNumberInput(m_ui->编辑框_刷去金额);
+    // Both are compared with stored fields: GBK text of at most a field's length.
+    input::limitGbkBytes(m_ui->编辑框_刷卡号, kFieldLength);
+    input::limitGbkBytes(m_ui->编辑框_查询内容, kFieldLength);
     for (QWidget* box : {static_cast<QWidget*>(m_ui->编辑框_刷去金额), static_cast<QWidget*>(m_ui->编辑框_刷会员名称),
                          static_cast<QWidget*>(m_ui->编辑框_刷手机号), static_cast<QWidget*>(m_ui->编辑框_刷卡类型),
                          static_cast<QWidget*>(m_ui->编辑框_刷卡次数)})

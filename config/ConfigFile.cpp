@@ -111,7 +111,9 @@ QByteArray profileWithValue(const QByteArray& bytes, const QString& section, con
     const QByteArray newLine = wantedKey + '=' + gbkValue;
 
     QList<QByteArray> lines = splitLines(bytes);
-    const bool crlf = bytes.contains("\r\n") || bytes.isEmpty();
+    // A last line ending in a carriage return is a CRLF file cut short: writing it with LF ends
+    // would make a CRLF pair of that return, and the next write would switch every line end.
+    const bool crlf = bytes.contains("\r\n") || bytes.endsWith('\r') || bytes.isEmpty();
     const QByteArray eol = crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
     for (QByteArray& l : lines)
         if (l.endsWith('\r'))

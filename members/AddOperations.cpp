@@ -1,5 +1,6 @@
 #include "members/AddOperations.h"
 
+#include "members/History.h"
 #include "members/MemberTable.h"
 #include "store/RecordStore.h"
 #include "text/Numbers.h"
@@ -45,7 +46,10 @@ TopUpResult applyTopUp(int record, const QString& card, const QString& cardType,
     RecordStore::Lock lock(store);
     if (!store.goToRecord(record) || store.readField(kFieldCard) != card)
         return TopUpResult::CardChanged;
+    if (!history::attachHistory())
+        return TopUpResult::WriteFailed;
     const QString points = sum(store.readField(kFieldPoints), amount);
+    const history::MemberValues before = history::currentValues(store);
     RecordStore::Transaction transaction(store);
     if (!transaction.isActive())
         return TopUpResult::WriteFailed;
@@ -56,6 +60,8 @@ TopUpResult applyTopUp(int record, const QString& card, const QString& cardType,
     else
         written = store.modifyField(PosVisits, sum(store.readField(kFieldVisits), visits)) &&
                   store.modifyField(PosPoints, points);
+    written = written && history::appendEntry(history::kTopUp, history::amountText(amount), before,
+                                              history::currentValues(store));
     if (!written || !transaction.commit())
         return TopUpResult::WriteFailed;
     return TopUpResult::Applied;
@@ -75,14 +81,22 @@ RedeemResult redeemMemberPoints(int record, const QString& card, const QString& 
     const double left = addAmounts(held, -wanted);
     if (left < -kTolerance)
         return RedeemResult::NotEnoughPoints;
+    if (!history::attachHistory())
+        return RedeemResult::WriteFailed;
+    const history::MemberValues before = history::currentValues(store);
     RecordStore::Transaction transaction(store);
-    if (!transaction.isActive() || !store.modifyField(PosPoints, numberToText(left)) || !transaction.commit())
+    if (!transaction.isActive() || !store.modifyField(PosPoints, numberToText(left)) ||
+        !history::appendEntry(history::kRedemption, numberToText(wanted), before, history::currentValues(store)) ||
+        !transaction.commit())
         return RedeemResult::WriteFailed;
     return RedeemResult::Redeemed;
 }
 
 bool writeNewMemberRecord(const NewMember& m) {
     RecordStore& store = RecordStore::instance();
+    RecordStore::Lock lock(store);
+    if (!history::attachHistory())
+        return false;
     RecordStore::Transaction transaction(store);
     if (!transaction.isActive() || !store.addBlankRecord())
         return false;
@@ -94,6 +108,11 @@ bool writeNewMemberRecord(const NewMember& m) {
         ok = store.writeField(kFieldBalance, m.amount);
     ok = ok && store.writeField(kFieldOperator, m.operatorName) && store.writeField(kFieldPoints, m.amount) &&
          store.writeField(kFieldSignUp, m.signUp);
+    if (ok) {
+        const history::MemberValues after = history::currentValues(store);
+        ok = history::appendEntry(history::kNewMember, history::amountText(m.amount),
+                                  {after.card, after.name, {}, {}, {}}, after);
+    }
     return ok && transaction.commit();
 }
 

@@ -2,6 +2,7 @@
 
 #include "config/Dialogs.h"
 #include "members/AddPage.h"
+#include "members/History.h"
 #include "members/InputFilters.h"
 #include "members/MemberConfirmation.h"
 #include "members/MemberTable.h"
@@ -64,10 +65,12 @@ void CancelMemberWindow::confirmOnce() {
                             store.readField(kFieldCard) == add.编辑框_入会卡号->text();
     if (sameMember) {
         bool removed = false;
-        {
+        if (history::attachHistory()) {
             // Marked and purged together: the record is either still there or gone for good.
+            const history::MemberValues before = history::currentValues(store);
             RecordStore::Transaction tx(store);
-            removed = tx.isActive() && store.deleteRecord() && store.purgeDeleted() && tx.commit();
+            removed = tx.isActive() && store.deleteRecord() && store.purgeDeleted() &&
+                      history::appendEntry(history::kCancellation, QString(), before, {}) && tx.commit();
         }
         lock.reset();
         if (!removed) {

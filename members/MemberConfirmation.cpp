@@ -3,6 +3,7 @@
 #include "config/Dialogs.h"
 #include "config/RunDirectory.h"
 #include "members/AddPage.h"
+#include "members/History.h"
 #include "members/Session.h"
 #include "store/RecordStore.h"
 #include "text/Numbers.h"
@@ -158,11 +159,18 @@ bool addMemberInstead(AddPage& page, QWidget* parent) {
             {kFieldPoints, amount},
             {kFieldSignUp, ui.编辑框_入时间->text()},
         };
-        RecordStore::Transaction tx(store);
-        written = tx.isActive() && store.addBlankRecord();
-        for (const auto& [field, value] : values)
-            written = written && store.writeField(field, value);
-        written = written && tx.commit();
+        if (history::attachHistory()) {
+            RecordStore::Transaction tx(store);
+            written = tx.isActive() && store.addBlankRecord();
+            for (const auto& [field, value] : values)
+                written = written && store.writeField(field, value);
+            if (written) {
+                const history::MemberValues after = history::currentValues(store);
+                written = history::appendEntry(history::kNewMemberInstead, history::amountText(amount),
+                                               {after.card, after.name, {}, {}, {}}, after);
+            }
+            written = written && tx.commit();
+        }
     }
     if (!written) {
         showMessage(parent, kWriteFailedText, MessageIcon::Error);

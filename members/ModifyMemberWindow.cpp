@@ -2,6 +2,7 @@
 
 #include "config/Dialogs.h"
 #include "members/AddPage.h"
+#include "members/History.h"
 #include "members/InputFilters.h"
 #include "members/MemberConfirmation.h"
 #include "members/MemberTable.h"
@@ -64,13 +65,16 @@ void ModifyMemberWindow::confirmOnce() {
                             store.readField(kFieldCard) == add.编辑框_入会卡号->text();
     if (sameMember) {
         bool written = false;
-        {
+        if (history::attachHistory()) {
+            const history::MemberValues before = history::currentValues(store);
             RecordStore::Transaction tx(store);
             written = tx.isActive() && store.modifyField(PosName, add.编辑框_入名称->text()) &&
                       store.modifyField(PosGender, add.组合框_入性别->currentText()) &&
                       store.modifyField(PosPhone, add.编辑框_入手机号->text()) &&
                       store.modifyField(PosType, add.组合框_入类型->currentText()) &&
-                      store.modifyField(PosSignUp, add.编辑框_入时间->text()) && tx.commit();
+                      store.modifyField(PosSignUp, add.编辑框_入时间->text()) &&
+                      history::appendEntry(history::kModification, QString(), before, history::currentValues(store)) &&
+                      tx.commit();
         }
         lock.reset();
         if (!written) {

@@ -2,6 +2,7 @@
 
 #include "config/Dialogs.h"
 #include "config/Settings.h"
+#include "members/History.h"
 #include "members/InputFilters.h"
 #include "members/MemberConfirmation.h"
 #include "members/MemberListModel.h"
@@ -202,13 +203,15 @@ SwipePage::Charge SwipePage::chargeVisits(LockSlot& lock, const QString& refusal
     m_ui->编辑框_刷去金额->setEnabled(false);
     const double visits = textToNumber(m_ui->编辑框_刷卡次数->text());
     bool written = false;
-    {
+    if (history::attachHistory()) {
+        const history::MemberValues before = history::currentValues(store);
         RecordStore::Transaction tx(store);
         written = tx.isActive() &&
                   store.writeField(kFieldSwipes,
                                    numberToText(addAmounts(textToNumber(store.readField(kFieldSwipes)), visits))) &&
                   store.modifyField(PosVisits,
                                     numberToText(addAmounts(textToNumber(store.readField(kFieldVisits)), -visits))) &&
+                  history::appendEntry(history::kSwipe, numberToText(visits), before, history::currentValues(store)) &&
                   tx.commit();
     }
     if (!written) {
@@ -243,13 +246,15 @@ SwipePage::Charge SwipePage::chargeAmount(LockSlot& lock, QStringList* cells) {
     amountBox->setEnabled(true);
     const double visits = textToNumber(m_ui->编辑框_刷卡次数->text());
     bool written = false;
-    {
+    if (history::attachHistory()) {
+        const history::MemberValues before = history::currentValues(store);
         RecordStore::Transaction tx(store);
         written = tx.isActive() &&
                   store.writeField(kFieldSwipes,
                                    numberToText(addAmounts(textToNumber(store.readField(kFieldSwipes)), visits))) &&
                   store.modifyField(PosBalance,
                                     numberToText(addAmounts(textToNumber(store.readField(kFieldBalance)), -amount))) &&
+                  history::appendEntry(history::kSwipe, numberToText(amount), before, history::currentValues(store)) &&
                   tx.commit();
     }
     if (!written) {

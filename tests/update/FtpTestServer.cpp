@@ -54,6 +54,14 @@ bool FtpTestServer::start(const QString& root, const QString& workDir, const Ftp
     if (!options.gateFile.isEmpty())
         args << QStringLiteral("--gate-file") << options.gateFile << QStringLiteral("--gate-after")
              << QString::number(options.gateAfter);
+    if (!options.endlessFile.isEmpty())
+        args << QStringLiteral("--endless-file") << options.endlessFile;
+    if (!options.trickleFile.isEmpty())
+        args << QStringLiteral("--trickle-file") << options.trickleFile << QStringLiteral("--trickle-seconds")
+             << QString::number(options.trickleSeconds);
+    if (!options.dropFile.isEmpty())
+        args << QStringLiteral("--drop-file") << options.dropFile << QStringLiteral("--drop-after")
+             << QString::number(options.dropAfter);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // Names on disk are UTF-8 whatever locale the test runs in.

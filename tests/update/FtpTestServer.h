@@ -18,6 +18,13 @@ struct FtpServerOptions {
     // When set, a download sends gateAfter bytes and then stalls until this file exists.
     QString gateFile;
     int gateAfter = 16;
+    // Hostile downloads of a file of that name (the file must exist to be listed): bytes without
+    // end; one byte every trickleSeconds; dropAfter bytes and then the whole connection dropped.
+    QString endlessFile;
+    QString trickleFile;
+    double trickleSeconds = 10;
+    QString dropFile;
+    int dropAfter = 16;
 };
 
 class FtpTestServer {

@@ -16,6 +16,12 @@ Options for hostile or unusual behaviour:
   --fail-retr N          refuse the first N RETR commands with 550
   --gate-file FILE       a download sends --gate-after bytes (default 16),
                            then waits until FILE exists (a stalled transfer)
+  --endless-file NAME    a download of a file of this name sends bytes without end
+  --trickle-file NAME    a download of a file of this name sends one byte every
+                           --trickle-seconds (default 10)
+  --drop-file NAME       a download of a file of this name sends --drop-after
+                           bytes (default 16), then the server drops the whole
+                           connection without a reply
 
 The listening port is written to --port-file once the socket accepts
 connections.  The server ends when its standard input closes, so it never
@@ -33,7 +39,7 @@ warnings.simplefilter("ignore")
 
 from pyftpdlib.authorizers import DummyAuthorizer  # noqa: E402
 from pyftpdlib.filesystems import AbstractedFS  # noqa: E402
-from pyftpdlib.handlers import DTPHandler, FTPHandler, proto_cmds  # noqa: E402
+from pyftpdlib.handlers import DTPHandler, FileProducer, FTPHandler, proto_cmds  # noqa: E402
 from pyftpdlib.servers import FTPServer  # noqa: E402
 
 WIRE = "gbk"
@@ -100,6 +106,72 @@ class GatedDTPHandler(DTPHandler):
         super().close()
 
 
+class EndlessFile:
+    """Reads as a file that never ends."""
+
+    def __init__(self, name):
+        self.name = name
+        self.closed = False
+
+    def read(self, size=-1):
+        return b"x" * (65536 if size is None or size < 0 else size)
+
+    def close(self):
+        self.closed = True
+
+
+class HostileDTPHandler(DTPHandler):
+    """Downloads of the named files trickle or stop with the whole connection dropped."""
+
+    trickle_name = None
+    trickle_seconds = 10.0
+    drop_name = None
+    drop_after = 16
+
+    def __init__(self, sock, cmd_channel):
+        super().__init__(sock, cmd_channel)
+        self._sent = 0
+        self._timer = None
+
+    def use_sendfile(self):
+        return False
+
+    def _named(self, name):
+        return name is not None and self.file_obj is not None and os.path.basename(self.file_obj.name) == name
+
+    def send(self, data):
+        if self._named(self.drop_name) and self._sent + len(data) >= self.drop_after:
+            data = data[: max(0, self.drop_after - self._sent)]
+            if data:
+                super().send(data)
+            # Gone without a word: the data and the control connection close at once.
+            cmd = self.cmd_channel
+            self.close()
+            cmd.close()
+            return 0
+        if self._named(self.trickle_name):
+            if self._timer is not None and not self._timer.cancelled:
+                return 0
+            sent = super().send(data[:1])
+            self._sent += sent
+            self.del_channel()
+
+            def wake():
+                self._timer = None
+                self.add_channel(events=self.ioloop.WRITE)
+
+            self._timer = self.ioloop.call_later(self.trickle_seconds, wake, _errback=self.handle_error)
+            return sent
+        sent = super().send(data)
+        self._sent += sent
+        return sent
+
+    def close(self):
+        if self._timer is not None and not self._timer.cancelled:
+            self._timer.cancel()
+        super().close()
+
+
 class GbkHandler(FTPHandler):
     abstracted_fs = GbkFS
     auth_failed_timeout = 0.05
@@ -137,11 +209,17 @@ class GbkHandler(FTPHandler):
             return True
         return self.stub_recursive and ftp_path.startswith(self.stub_dir + "/")
 
+    endless_name = None
+
     def ftp_RETR(self, file):
         if self.fail_retr[0] > 0:
             self.fail_retr[0] -= 1
             self.respond("550 Transfer refused.")
             return None
+        if self.endless_name is not None and os.path.basename(file) == self.endless_name:
+            fd = EndlessFile(file)
+            self.push_dtp_data(FileProducer(fd, self._current_type), isproducer=True, file=fd, cmd="RETR")
+            return file
         return super().ftp_RETR(file)
 
     def ftp_LIST(self, path):
@@ -198,6 +276,11 @@ def main():
     p.add_argument("--fail-retr", type=int, default=0)
     p.add_argument("--gate-file")
     p.add_argument("--gate-after", type=int, default=16)
+    p.add_argument("--endless-file")
+    p.add_argument("--trickle-file")
+    p.add_argument("--trickle-seconds", type=float, default=10.0)
+    p.add_argument("--drop-file")
+    p.add_argument("--drop-after", type=int, default=16)
     a = p.parse_args()
 
     logging.basicConfig(level=logging.WARNING, stream=sys.stderr)
@@ -224,6 +307,13 @@ def main():
         GatedDTPHandler.gate_file = a.gate_file
         GatedDTPHandler.gate_after = a.gate_after
         handler.dtp_handler = GatedDTPHandler
+    handler.endless_name = a.endless_file
+    if a.trickle_file or a.drop_file:
+        HostileDTPHandler.trickle_name = a.trickle_file
+        HostileDTPHandler.trickle_seconds = a.trickle_seconds
+        HostileDTPHandler.drop_name = a.drop_file
+        HostileDTPHandler.drop_after = a.drop_after
+        handler.dtp_handler = HostileDTPHandler
 
     server = FTPServer(("127.0.0.1", 0), handler)
     port = server.socket.getsockname()[1]

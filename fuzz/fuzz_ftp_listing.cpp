@@ -16,7 +16,9 @@ void checkEntry(const FtpEntry& e, const QByteArray& line, bool mlsd) {
     FUZZ_CHECK(e.size >= 0);
     FUZZ_CHECK((e.attributes & (FtpClient::AttrDirectory | FtpClient::AttrNormal)) != 0);
     FUZZ_CHECK(std::isfinite(e.time));
-    FUZZ_CHECK(!e.name.contains(u'\n') && !e.name.endsWith(u'\r'));
+    // Lines are split at line feeds. (A name may still end in a carriage return when the bytes
+    // after it are not GBK: the decoder drops an unfinished two-byte character.)
+    FUZZ_CHECK(!e.name.contains(u'\n'));
     // Line ends do not matter.
     FtpEntry again;
     const QByteArray crlf = line + "\r\n";

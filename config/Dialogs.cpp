@@ -155,6 +155,23 @@ bool PlatformDialogs::chooseOpenFile(QWidget* parent, const QString& title, cons
     return true;
 }
 
+bool PlatformDialogs::chooseSaveFile(QWidget* parent, const QString& title, const QString& proposed,
+                                     const QString& filter, QString* chosen) {
+    const QString path = QFileDialog::getSaveFileName(parent, title, proposed, filter);
+    if (path.isEmpty())
+        return false;
+    *chosen = path;
+    return true;
+}
+
+bool PlatformDialogs::chooseFolder(QWidget* parent, const QString& title, const QString& folder, QString* chosen) {
+    const QString path = QFileDialog::getExistingDirectory(parent, title, folder);
+    if (path.isEmpty())
+        return false;
+    *chosen = path;
+    return true;
+}
+
 PlatformDialogs& platformDialogs() {
     PlatformDialogs* p = installed();
     return p ? *p : realDialogs();

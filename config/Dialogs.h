@@ -39,6 +39,10 @@ public:
     virtual bool chooseFont(QWidget* parent, const FontChoice& initial, FontChoice* chosen);
     virtual bool chooseOpenFile(QWidget* parent, const QString& title, const QString& folder,
                                 const QString& filter, QString* chosen);
+    // proposed: the file name (with its folder) offered at first.
+    virtual bool chooseSaveFile(QWidget* parent, const QString& title, const QString& proposed,
+                                const QString& filter, QString* chosen);
+    virtual bool chooseFolder(QWidget* parent, const QString& title, const QString& folder, QString* chosen);
 };
 
 // The dialogs in use; tests install their own answering implementation.

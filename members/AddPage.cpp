@@ -2,6 +2,7 @@
 
 #include "config/Dialogs.h"
 #include "members/AddOperations.h"
+#include "members/HistoryWindow.h"
 #include "members/InputFilters.h"
 #include "members/ListLoader.h"
 #include "members/MemberListModel.h"
@@ -69,6 +70,10 @@ AddPage::AddPage(QWidget* parent)
     connect(u.按钮_注销会员, &QPushButton::clicked, this, [this] {
         if (m_openCancel)
             m_openCancel();
+    });
+    connect(u.按钮_会员消费明细, &QPushButton::clicked, this, [this] {
+        HistoryWindow window(m_ui->编辑框_入会卡号->text());
+        window.exec();
     });
 }
 

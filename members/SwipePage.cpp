@@ -3,6 +3,7 @@
 #include "config/Dialogs.h"
 #include "config/Settings.h"
 #include "members/History.h"
+#include "members/HistoryWindow.h"
 #include "members/InputFilters.h"
 #include "members/MemberConfirmation.h"
 #include "members/MemberListModel.h"
@@ -73,6 +74,10 @@ SwipePage::SwipePage(QWidget* parent)
     connect(m_ui->编辑框_查询内容, &QLineEdit::returnPressed, this, &SwipePage::memberQuery);
     connect(m_ui->组合框_会员信息查询类型, &QComboBox::activated, this,
             [this] { m_ui->编辑框_查询内容->setFocus(); });
+    connect(m_ui->按钮_消费明细, &QPushButton::clicked, this, [this] {
+        HistoryWindow window(m_ui->编辑框_刷卡号->text());
+        window.exec();
+    });
     m_ui->组合框_会员信息查询类型->setCurrentIndex(0);
 }
 

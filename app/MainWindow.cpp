@@ -2,7 +2,9 @@
 
 #include "app/AboutPage.h"
 #include "app/Application.h"
+#include "app/DataBackup.h"
 #include "app/UpdatePanel.h"
+#include "config/Program.h"
 #include "config/SettingsPage.h"
 #include "members/AddPage.h"
 #include "members/CancelMemberWindow.h"
@@ -88,6 +90,14 @@ MainWindow::MainWindow(Application& app) : m_app(app), m_ui(std::make_unique<Ui:
         if (members::createMemberTable(this) == members::CreateOutcome::ProgramEnds)
             m_app.endProgram();
     });
+    // A restore replaces every file the program has open: it starts again on them.
+    m_settings->setBackupHandlers([this] { backup::backUpData(this); },
+                                  [this] {
+                                      if (!backup::restoreData(this))
+                                          return;
+                                      program::startDetached(program::siblingExecutable(program::kMainProgram));
+                                      m_app.endProgram();
+                                  });
 
     buildStatusBar();
     m_ui->图片框_主题图片->raise();

@@ -67,6 +67,11 @@ void SettingsPage::setInitialiseMembersHandler(std::function<void()> handler) {
     m_initialiseMembers = std::move(handler);
 }
 
+void SettingsPage::setBackupHandlers(std::function<void()> backUp, std::function<void()> restore) {
+    m_backUp = std::move(backUp);
+    m_restore = std::move(restore);
+}
+
 QWidget* SettingsPage::loginControl(const QString& name) const {
     return m_login ? m_login->findChild<QWidget*>(name) : nullptr;
 }
@@ -167,6 +172,14 @@ void SettingsPage::connectHandlers() {
     connect(ui.按钮_初始化会员数据, &QPushButton::clicked, this, [this] {
         if (m_initialiseMembers)
             m_initialiseMembers();
+    });
+    connect(ui.按钮_备份数据, &QPushButton::clicked, this, [this] {
+        if (m_backUp)
+            m_backUp();
+    });
+    connect(ui.按钮_恢复数据, &QPushButton::clicked, this, [this] {
+        if (m_restore)
+            m_restore();
     });
 }
 

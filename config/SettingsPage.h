@@ -32,9 +32,10 @@ public:
     QWidget* mainWindow() const;
     QWidget* loginWindow() const { return m_login; }
 
-    // "检测软件更新" and "初始化会员数据" are wired by their owners.
+    // "检测软件更新", "初始化会员数据", "备份数据" and "恢复数据" are wired by their owners.
     void setUpdateCheckHandler(std::function<void()> handler);
     void setInitialiseMembersHandler(std::function<void()> handler);
+    void setBackupHandlers(std::function<void()> backUp, std::function<void()> restore);
 
     // What the shared font dialog holds: its last confirmed choice, or nothing yet.
     const FontChoice& fontDialogValues() const { return m_fontDialog; }
@@ -60,6 +61,8 @@ private:
     FontChoice m_fontDialog;
     std::function<void()> m_updateCheck;
     std::function<void()> m_initialiseMembers;
+    std::function<void()> m_backUp;
+    std::function<void()> m_restore;
 };
 
 } // namespace quorvel

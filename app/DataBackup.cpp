@@ -10,6 +10,7 @@
 #include "members/Session.h"
 #include "store/RecordStore.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -197,7 +198,10 @@ void backUpData(QWidget* parent) {
     if (!platformDialogs().chooseFolder(parent, QStringLiteral("选择存放备份的文件夹"), QDir::homePath(), &chosen))
         return;
     QString made;
-    if (!backUp(chosen, &made)) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool done = backUp(chosen, &made);
+    QApplication::restoreOverrideCursor();
+    if (!done) {
         showMessage(parent, kBackupFailedText, MessageIcon::Error);
         return;
     }
@@ -218,7 +222,10 @@ bool restoreData(QWidget* parent) {
     }
     if (!askOkCancel(parent, kRestoreQuestion, MessageIcon::Warning))
         return false;
-    if (!restore(chosen)) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool done = restore(chosen);
+    QApplication::restoreOverrideCursor();
+    if (!done) {
         showMessage(parent, kRestoreFailedText, MessageIcon::Error);
         return false;
     }

@@ -69,8 +69,9 @@ HistoryWindow::HistoryWindow(const QString& card, QWidget* parent)
     connect(u.按钮_导出明细, &QPushButton::clicked, this, &HistoryWindow::exportHistory);
     connect(u.按钮_导出会员, &QPushButton::clicked, this, &HistoryWindow::exportMembers);
 
-    runQuery();
-    showTotals();
+    // The member's entries and today's totals at once; a history that cannot be read is said once.
+    if (runQuery())
+        showTotals();
 }
 
 HistoryWindow::~HistoryWindow() = default;
@@ -88,12 +89,13 @@ history::Filter HistoryWindow::filter() const {
     return f;
 }
 
-void HistoryWindow::runQuery() {
+bool HistoryWindow::runQuery() {
     const history::Access access = m_model->setFilter(filter());
     m_ui->标签_明细条数->setText(QStringLiteral("共 %1 条记录").arg(m_model->entryCount()));
     const QString failure = history::accessFailureText(access);
     if (!failure.isEmpty())
         showMessage(this, failure);
+    return failure.isEmpty();
 }
 
 QStringList HistoryWindow::totalsHeaders() {

@@ -27,8 +27,9 @@ public:
 
     // The filter the boxes describe.
     members::history::Filter filter() const;
-    // 按钮_明细查询, Enter in the card box: the list shows the entries of the filter.
-    void runQuery();
+    // 按钮_明细查询, Enter in the card box: the list shows the entries of the filter. False, with
+    // the message shown, when the history cannot be read.
+    bool runQuery();
     // 按钮_日结统计: the totals of the days from 日期框_开始 to 日期框_结束, and the liability now.
     void showTotals();
     // 按钮_导出明细 and 按钮_导出会员.

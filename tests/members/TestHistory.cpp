@@ -75,6 +75,8 @@ private slots:
     void interruptedWriteLeavesNeither_data();
     void interruptedWriteLeavesNeither();
     void entriesFollowEachOther();
+    void unusableHistoryRefusesTheChange_data();
+    void unusableHistoryRefusesTheChange();
 
 private:
     bool start();
@@ -287,6 +289,32 @@ void TestHistory::entriesFollowEachOther() {
     for (int i = 0; i < 3; ++i)
         QCOMPARE(stored[i].mid(history::ColBalanceBefore, 2), balances[i]);
     QCOMPARE(f->member(2)[VBalance], QStringLiteral("90"));
+}
+
+void TestHistory::unusableHistoryRefusesTheChange_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("record");
+    QTest::addColumn<QByteArray>("file"); // what stands where the history should be
+    const QByteArray garbage(8192, 'z');
+    QTest::newRow("top-up, damaged history") << "top-up money" << 2 << garbage;
+    QTest::newRow("swipe, damaged history") << "swipe money" << 2 << garbage;
+    QTest::newRow("new member, empty history file") << "new member" << 4 << QByteArray();
+}
+
+void TestHistory::unusableHistoryRefusesTheChange() {
+    // A change that cannot be recorded is not made: the history never misses one.
+    QFETCH(QString, action);
+    QFETCH(int, record);
+    QFETCH(QByteArray, file);
+    QVERIFY(start());
+    QVERIFY(writeBytes(historyPath(), file));
+    const QStringList before = f->member(record);
+    const int count = f->memberCount();
+    run(action);
+    QVERIFY2(f->boxes().texts().contains(kWriteFailed), qPrintable(f->boxes().texts().join('|')));
+    QCOMPARE(f->memberCount(), count);
+    QCOMPARE(f->member(record), before);
+    QCOMPARE(readBytes(historyPath()), file);
 }
 
 QTEST_MAIN(TestHistory)

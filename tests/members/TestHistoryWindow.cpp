@@ -179,6 +179,7 @@ private slots:
     void historyExportReadsBack();
     void memberExportReadsBack();
     void withoutAnyHistory();
+    void damagedHistory();
 
 private:
     // Opens the window from the swipe page with card in its card box and runs act in it.
@@ -466,6 +467,12 @@ void TestHistoryWindow::withoutAnyHistory() {
     bool mark = false;
     QCOMPARE(readCsv(path, &mark).size(), 1);
     QCOMPARE(f->boxes().texts(), QStringList{QStringLiteral("导出完成，共 0 条记录\r\n") + path});
+}
+
+void TestHistoryWindow::damagedHistory() {
+    QVERIFY(writeBytes(f->dir() + QStringLiteral("/mxjl.dat"), QByteArray(8192, 'z')));
+    inWindow("2", [&](HistoryWindow& w) { QCOMPARE(w.entries().rowCount(), 0); });
+    QCOMPARE(f->boxes().texts(), QStringList{QStringLiteral("数据库文件已损坏")});
 }
 
 QTEST_MAIN(TestHistoryWindow)

@@ -41,7 +41,8 @@ QList<TableFile> tableFiles() {
 }
 
 bool flush(const QString& path, bool directory = false) {
-    const int fd = ::open(QFile::encodeName(path).constData(), directory ? (O_RDONLY | O_DIRECTORY) : O_RDONLY);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), directory ? (O_RDONLY | O_DIRECTORY) : O_RDONLY);
     if (fd < 0)
         return false;
     const bool ok = ::fsync(fd) == 0;
@@ -56,7 +57,8 @@ bool copyFlushed(const QString& from, const QString& to) {
 }
 
 QString freeFolderName(const QDir& parent) {
-    const QString stem = kFolderPrefix + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HHmmss"));
+    const QString stem =
+        kFolderPrefix + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HHmmss"));
     QString name = stem;
     for (int n = 2; parent.exists(name) || parent.exists(name + kPartSuffix); ++n)
         name = stem + QStringLiteral("_%1").arg(n);
@@ -175,7 +177,8 @@ bool restore(const QString& folder) {
         }
         swapped.append(name);
         // A journal left beside the current file belongs to it, never to the restored one.
-        if (QFile::exists(current + kJournalSuffix) && !QFile::rename(current + kJournalSuffix, bak + kJournalSuffix)) {
+        if (QFile::exists(current + kJournalSuffix) &&
+            !QFile::rename(current + kJournalSuffix, bak + kJournalSuffix)) {
             putBack();
             return false;
         }
@@ -195,7 +198,8 @@ void backUpData(QWidget* parent) {
         return;
     }
     QString chosen;
-    if (!platformDialogs().chooseFolder(parent, QStringLiteral("选择存放备份的文件夹"), QDir::homePath(), &chosen))
+    if (!platformDialogs().chooseFolder(parent, QStringLiteral("选择存放备份的文件夹"), QDir::homePath(),
+                                        &chosen))
         return;
     QString made;
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -214,7 +218,8 @@ bool restoreData(QWidget* parent) {
         return false;
     }
     QString chosen;
-    if (!platformDialogs().chooseFolder(parent, QStringLiteral("选择要恢复的备份文件夹"), QDir::homePath(), &chosen))
+    if (!platformDialogs().chooseFolder(parent, QStringLiteral("选择要恢复的备份文件夹"), QDir::homePath(),
+                                        &chosen))
         return false;
     if (!isBackup(chosen)) {
         showMessage(parent, kNotABackupText, MessageIcon::Error);

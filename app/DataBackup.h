@@ -41,8 +41,9 @@ inline const QString kNoRightText = QStringLiteral("该管理员没有管理员�
 inline const QString kBackupDoneText = QStringLiteral("数据备份完成：\r\n%1");
 inline const QString kBackupFailedText = QStringLiteral("数据备份失败，请检查所选文件夹是否可以写入");
 inline const QString kNotABackupText = QStringLiteral("所选文件夹不是有效的数据备份");
-inline const QString kRestoreQuestion = QStringLiteral(
-    "恢复数据将用所选备份替换现有的全部数据\r\n现有数据文件改名为 .bak 保留\r\n\r\n恢复后软件自动重新启动，确定恢复吗？");
+inline const QString kRestoreQuestion =
+    QStringLiteral("恢复数据将用所选备份替换现有的全部数据\r\n现有数据文件改名为 .bak "
+                   "保留\r\n\r\n恢复后软件自动重新启动，确定恢复吗？");
 inline const QString kRestoreFailedText = QStringLiteral("数据恢复失败，现有数据未改变");
 inline const QString kRestoreDoneText = QStringLiteral("数据恢复完成，软件将重新启动");
 

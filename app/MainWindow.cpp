@@ -95,7 +95,8 @@ MainWindow::MainWindow(Application& app) : m_app(app), m_ui(std::make_unique<Ui:
                                   [this] {
                                       if (!backup::restoreData(this))
                                           return;
-                                      program::startDetached(program::siblingExecutable(program::kMainProgram));
+                                      program::startDetached(
+                                          program::siblingExecutable(program::kMainProgram));
                                       m_app.endProgram();
                                   });
 

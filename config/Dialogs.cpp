@@ -164,7 +164,8 @@ bool PlatformDialogs::chooseSaveFile(QWidget* parent, const QString& title, cons
     return true;
 }
 
-bool PlatformDialogs::chooseFolder(QWidget* parent, const QString& title, const QString& folder, QString* chosen) {
+bool PlatformDialogs::chooseFolder(QWidget* parent, const QString& title, const QString& folder,
+                                   QString* chosen) {
     const QString path = QFileDialog::getExistingDirectory(parent, title, folder);
     if (path.isEmpty())
         return false;

@@ -86,7 +86,8 @@ RedeemResult redeemMemberPoints(int record, const QString& card, const QString& 
     const history::MemberValues before = history::currentValues(store);
     RecordStore::Transaction transaction(store);
     if (!transaction.isActive() || !store.modifyField(PosPoints, numberToText(left)) ||
-        !history::appendEntry(history::kRedemption, numberToText(wanted), before, history::currentValues(store)) ||
+        !history::appendEntry(history::kRedemption, numberToText(wanted), before,
+                              history::currentValues(store)) ||
         !transaction.commit())
         return RedeemResult::WriteFailed;
     return RedeemResult::Redeemed;

@@ -11,7 +11,8 @@ namespace quorvel::csv {
 namespace {
 
 bool isPlainNumber(const QString& text) {
-    static const QRegularExpression number(QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
+    static const QRegularExpression number(
+        QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
     return number.match(text).hasMatch();
 }
 
@@ -19,12 +20,13 @@ bool looksLikeFormula(const QString& text) {
     if (text.isEmpty())
         return false;
     const QChar c = text.front();
-    return (c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r') && !isPlainNumber(text);
+    return (c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r') &&
+           !isPlainNumber(text);
 }
 
 // Written in pieces, so that a long history is never held whole in memory.
 class Writer {
-public:
+  public:
     explicit Writer(const QString& path) : m_file(path) {}
     bool open() { return m_file.open(QIODevice::WriteOnly) && m_file.write(kByteOrderMark) == 3; }
     void write(const QStringList& cells) {
@@ -37,7 +39,7 @@ public:
         return m_ok && m_file.commit();
     }
 
-private:
+  private:
     void flush() {
         m_ok = m_ok && m_file.write(m_buffer) == m_buffer.size();
         m_buffer.clear();
@@ -99,13 +101,14 @@ bool exportMembers(const QString& path, int* rows) {
     }
     out.write(header);
     int written = 0;
-    const bool read = store.readRecords(1, store.recordCount(), [&](int, std::span<const QByteArrayView> values) {
-        QStringList cells;
-        for (int c : columns)
-            cells.append(fromGbk(values[c].toByteArray()));
-        out.write(cells);
-        ++written;
-    });
+    const bool read =
+        store.readRecords(1, store.recordCount(), [&](int, std::span<const QByteArrayView> values) {
+            QStringList cells;
+            for (int c : columns)
+                cells.append(fromGbk(values[c].toByteArray()));
+            out.write(cells);
+            ++written;
+        });
     if (!read || !out.commit())
         return false;
     if (rows)
@@ -113,7 +116,8 @@ bool exportMembers(const QString& path, int* rows) {
     return true;
 }
 
-bool exportHistory(RecordStore& store, const QString& path, const members::history::Filter& filter, qint64* rows) {
+bool exportHistory(RecordStore& store, const QString& path, const members::history::Filter& filter,
+                   qint64* rows) {
     using namespace members::history;
     Writer out(path);
     if (!out.open())

@@ -53,12 +53,18 @@ QString historyPath() {
 QList<FieldDef> historyFields() {
     // Text lengths in GBK bytes: an operator's name has 50, a member's fields 30.
     return {
-        {kFieldTime, TextField, 19},           {kFieldOperator, TextField, 50},
-        {kFieldCard, TextField, kFieldLength}, {kFieldName, TextField, kFieldLength},
-        {kFieldKind, TextField, 20},           {kFieldAmount, TextField, kFieldLength},
-        {kFieldVisitsBefore, TextField, kFieldLength}, {kFieldVisitsAfter, TextField, kFieldLength},
-        {kFieldBalanceBefore, TextField, kFieldLength}, {kFieldBalanceAfter, TextField, kFieldLength},
-        {kFieldPointsBefore, TextField, kFieldLength},  {kFieldPointsAfter, TextField, kFieldLength},
+        {kFieldTime, TextField, 19},
+        {kFieldOperator, TextField, 50},
+        {kFieldCard, TextField, kFieldLength},
+        {kFieldName, TextField, kFieldLength},
+        {kFieldKind, TextField, 20},
+        {kFieldAmount, TextField, kFieldLength},
+        {kFieldVisitsBefore, TextField, kFieldLength},
+        {kFieldVisitsAfter, TextField, kFieldLength},
+        {kFieldBalanceBefore, TextField, kFieldLength},
+        {kFieldBalanceAfter, TextField, kFieldLength},
+        {kFieldPointsBefore, TextField, kFieldLength},
+        {kFieldPointsAfter, TextField, kFieldLength},
     };
 }
 
@@ -90,7 +96,8 @@ QString amountText(const QString& typed) {
     return typed.isEmpty() ? QString() : numberToText(textToNumber(typed));
 }
 
-bool appendEntry(const QString& kind, const QString& amount, const MemberValues& before, const MemberValues& after) {
+bool appendEntry(const QString& kind, const QString& amount, const MemberValues& before,
+                 const MemberValues& after) {
     const MemberValues& who = after.card.isEmpty() && after.name.isEmpty() ? before : after;
     return RecordStore::instance().appendCompanionRecord({
         now().toString(kTimeFormat),
@@ -163,14 +170,17 @@ qint64 countEntries(RecordStore& store, const Filter& filter) {
 
 QList<QStringList> readEntries(RecordStore& store, const Filter& filter, qint64 offset, qint64 limit) {
     QList<QStringList> out;
-    store.readCompanionRecords(conditions(filter), kFieldTime, offset, limit,
-                               [&](int, std::span<const QByteArrayView> values) { out.append(decode(values)); });
+    store.readCompanionRecords(
+        conditions(filter), kFieldTime, offset, limit,
+        [&](int, std::span<const QByteArrayView> values) { out.append(decode(values)); });
     return out;
 }
 
-bool forEachEntry(RecordStore& store, const Filter& filter, const std::function<void(const QStringList&)>& fn) {
-    return store.readCompanionRecords(conditions(filter), kFieldTime, 0, -1,
-                                      [&](int, std::span<const QByteArrayView> values) { fn(decode(values)); });
+bool forEachEntry(RecordStore& store, const Filter& filter,
+                  const std::function<void(const QStringList&)>& fn) {
+    return store.readCompanionRecords(
+        conditions(filter), kFieldTime, 0, -1,
+        [&](int, std::span<const QByteArrayView> values) { fn(decode(values)); });
 }
 
 void Totals::add(const QStringList& entry) {
@@ -182,10 +192,13 @@ void Totals::add(const QStringList& entry) {
         ++newMembers;
     } else if (kind == kSwipe) {
         // A swipe takes visits or money, as its before and after values show.
-        moneyCharged = addAmounts(moneyCharged, addAmounts(number(entry, ColBalanceBefore), -number(entry, ColBalanceAfter)));
-        visitsCharged = addAmounts(visitsCharged, addAmounts(number(entry, ColVisitsBefore), -number(entry, ColVisitsAfter)));
+        moneyCharged = addAmounts(
+            moneyCharged, addAmounts(number(entry, ColBalanceBefore), -number(entry, ColBalanceAfter)));
+        visitsCharged = addAmounts(
+            visitsCharged, addAmounts(number(entry, ColVisitsBefore), -number(entry, ColVisitsAfter)));
     } else if (kind == kRedemption) {
-        pointsRedeemed = addAmounts(pointsRedeemed, addAmounts(number(entry, ColPointsBefore), -number(entry, ColPointsAfter)));
+        pointsRedeemed = addAmounts(
+            pointsRedeemed, addAmounts(number(entry, ColPointsBefore), -number(entry, ColPointsAfter)));
     } else if (kind == kCancellation) {
         ++cancelledMembers;
     }

@@ -82,7 +82,8 @@ MemberValues currentValues(const RecordStore& store);
 // Appends the entry of an operation on a member inside the open Transaction: the time, the
 // logged-in operator, the member's card number and name (after the change, or before it when
 // the member is gone), the kind, the amount and the values before and after.
-bool appendEntry(const QString& kind, const QString& amount, const MemberValues& before, const MemberValues& after);
+bool appendEntry(const QString& kind, const QString& amount, const MemberValues& before,
+                 const MemberValues& after);
 // A typed amount as an entry holds it: the number it reads as, or empty when nothing was typed.
 QString amountText(const QString& typed);
 
@@ -112,7 +113,8 @@ Access withHistory(const std::function<void(RecordStore&)>& fn);
 qint64 countEntries(RecordStore& store, const Filter& filter);
 QList<QStringList> readEntries(RecordStore& store, const Filter& filter, qint64 offset, qint64 limit);
 // Every matching entry, newest first, one at a time (exports).
-bool forEachEntry(RecordStore& store, const Filter& filter, const std::function<void(const QStringList&)>& fn);
+bool forEachEntry(RecordStore& store, const Filter& filter,
+                  const std::function<void(const QStringList&)>& fn);
 
 // The takings of some days, per operator and for all together.
 struct Totals {

@@ -24,7 +24,8 @@ Access HistoryModel::setFilter(const Filter& filter) {
     m_filter = filter;
     m_blocks.clear();
     m_count = 0;
-    const Access access = withHistory([&](RecordStore& store) { m_count = std::max<qint64>(countEntries(store, m_filter), 0); });
+    const Access access = withHistory(
+        [&](RecordStore& store) { m_count = std::max<qint64>(countEntries(store, m_filter), 0); });
     endResetModel();
     return access;
 }
@@ -34,7 +35,8 @@ const QList<QStringList>* HistoryModel::block(qint64 number) const {
     if (found != m_blocks.end())
         return &found->second;
     QList<QStringList> rows;
-    withHistory([&](RecordStore& store) { rows = readEntries(store, m_filter, number * kBlockRows, kBlockRows); });
+    withHistory(
+        [&](RecordStore& store) { rows = readEntries(store, m_filter, number * kBlockRows, kBlockRows); });
     if (m_blocks.size() >= kKeptBlocks)
         m_blocks.clear();
     return &m_blocks.emplace(number, std::move(rows)).first->second;

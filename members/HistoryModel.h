@@ -12,7 +12,7 @@ namespace quorvel {
 
 class HistoryModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     static constexpr int kBlockRows = 200;
 
     explicit HistoryModel(QObject* parent = nullptr);
@@ -29,7 +29,7 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-private:
+  private:
     const QList<QStringList>* block(qint64 number) const;
 
     members::history::Filter m_filter;

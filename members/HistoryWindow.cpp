@@ -99,8 +99,9 @@ bool HistoryWindow::runQuery() {
 }
 
 QStringList HistoryWindow::totalsHeaders() {
-    return {QStringLiteral("操作员"), QStringLiteral("充值金额"), QStringLiteral("刷卡金额"), QStringLiteral("刷卡次数"),
-            QStringLiteral("兑换积分"), QStringLiteral("新会员"), QStringLiteral("注销会员")};
+    return {QStringLiteral("操作员"),   QStringLiteral("充值金额"), QStringLiteral("刷卡金额"),
+            QStringLiteral("刷卡次数"), QStringLiteral("兑换积分"), QStringLiteral("新会员"),
+            QStringLiteral("注销会员")};
 }
 
 QStringList HistoryWindow::totalsCells(const QString& who, const history::Totals& t) {
@@ -122,9 +123,8 @@ void HistoryWindow::showTotals() {
     history::DayTotals totals;
     history::Liability owed;
     bool haveLiability = false;
-    const history::Access access = history::withHistory([&](RecordStore& store) {
-        totals = history::totalsOf(store, from, to);
-    });
+    const history::Access access =
+        history::withHistory([&](RecordStore& store) { totals = history::totalsOf(store, from, to); });
     if (access == history::Access::Ready || access == history::Access::NoHistory) {
         RecordStore& store = RecordStore::instance();
         RecordStore::Lock lock(store);
@@ -142,10 +142,11 @@ void HistoryWindow::showTotals() {
     for (int r = 0; r < rows.size(); ++r)
         for (int c = 0; c < rows[r].size(); ++c)
             u.列表_日结->setItem(r, c, new QTableWidgetItem(rows[r][c]));
-    u.标签_未消费余额->setText(haveLiability ? QStringLiteral("现有会员 %1 人，储值余额合计 %2 元，剩余次数合计 %3 次")
-                                                   .arg(owed.members)
-                                                   .arg(numberToText(owed.balances), numberToText(owed.visits))
-                                             : QString());
+    u.标签_未消费余额->setText(haveLiability
+                                   ? QStringLiteral("现有会员 %1 人，储值余额合计 %2 元，剩余次数合计 %3 次")
+                                         .arg(owed.members)
+                                         .arg(numberToText(owed.balances), numberToText(owed.visits))
+                                   : QString());
     const QString failure = history::accessFailureText(access);
     if (!failure.isEmpty())
         showMessage(this, failure);
@@ -153,14 +154,14 @@ void HistoryWindow::showTotals() {
 
 void HistoryWindow::exportHistory() {
     QString path;
-    if (!platformDialogs().chooseSaveFile(this, QStringLiteral("导出明细"), proposedFile(QStringLiteral("消费明细")),
-                                          kCsvFilter, &path))
+    if (!platformDialogs().chooseSaveFile(this, QStringLiteral("导出明细"),
+                                          proposedFile(QStringLiteral("消费明细")), kCsvFilter, &path))
         return;
     qint64 rows = 0;
     bool written = false;
     const history::Filter f = filter();
-    const history::Access access =
-        history::withHistory([&](RecordStore& store) { written = csv::exportHistory(store, path, f, &rows); });
+    const history::Access access = history::withHistory(
+        [&](RecordStore& store) { written = csv::exportHistory(store, path, f, &rows); });
     // Without any history yet the file still says what it would hold.
     if (access == history::Access::NoHistory)
         written = csv::writeHeaderOnly(path, history::historyFields());
@@ -168,13 +169,14 @@ void HistoryWindow::exportHistory() {
         showMessage(this, history::accessFailureText(access));
         return;
     }
-    showMessage(this, written ? exportDone(rows, path) : kExportFailed, written ? MessageIcon::Information : MessageIcon::Error);
+    showMessage(this, written ? exportDone(rows, path) : kExportFailed,
+                written ? MessageIcon::Information : MessageIcon::Error);
 }
 
 void HistoryWindow::exportMembers() {
     QString path;
-    if (!platformDialogs().chooseSaveFile(this, QStringLiteral("导出会员列表"), proposedFile(QStringLiteral("会员列表")),
-                                          kCsvFilter, &path))
+    if (!platformDialogs().chooseSaveFile(this, QStringLiteral("导出会员列表"),
+                                          proposedFile(QStringLiteral("会员列表")), kCsvFilter, &path))
         return;
     const OpenResult opened = openMemberTableQuietly();
     if (opened != OpenResult::Ready) {
@@ -183,7 +185,8 @@ void HistoryWindow::exportMembers() {
     }
     int rows = 0;
     const bool written = csv::exportMembers(path, &rows);
-    showMessage(this, written ? exportDone(rows, path) : kExportFailed, written ? MessageIcon::Information : MessageIcon::Error);
+    showMessage(this, written ? exportDone(rows, path) : kExportFailed,
+                written ? MessageIcon::Information : MessageIcon::Error);
 }
 
 } // namespace quorvel

@@ -18,7 +18,7 @@ class HistoryModel;
 
 class HistoryWindow : public QDialog {
     Q_OBJECT
-public:
+  public:
     // card: the card number the list starts filtered by (empty: every member).
     explicit HistoryWindow(const QString& card, QWidget* parent = nullptr);
     ~HistoryWindow() override;
@@ -40,7 +40,7 @@ public:
     static QStringList totalsHeaders();
     static QStringList totalsCells(const QString& who, const members::history::Totals& totals);
 
-private:
+  private:
     std::unique_ptr<Ui::HistoryWindow> m_ui;
     HistoryModel* m_model = nullptr;
 };

@@ -73,7 +73,8 @@ void ModifyMemberWindow::confirmOnce() {
                       store.modifyField(PosPhone, add.编辑框_入手机号->text()) &&
                       store.modifyField(PosType, add.组合框_入类型->currentText()) &&
                       store.modifyField(PosSignUp, add.编辑框_入时间->text()) &&
-                      history::appendEntry(history::kModification, QString(), before, history::currentValues(store)) &&
+                      history::appendEntry(history::kModification, QString(), before,
+                                           history::currentValues(store)) &&
                       tx.commit();
         }
         lock.reset();

@@ -216,7 +216,8 @@ SwipePage::Charge SwipePage::chargeVisits(LockSlot& lock, const QString& refusal
                                    numberToText(addAmounts(textToNumber(store.readField(kFieldSwipes)), visits))) &&
                   store.modifyField(PosVisits,
                                     numberToText(addAmounts(textToNumber(store.readField(kFieldVisits)), -visits))) &&
-                  history::appendEntry(history::kSwipe, numberToText(visits), before, history::currentValues(store)) &&
+                  history::appendEntry(history::kSwipe, numberToText(visits), before,
+                                       history::currentValues(store)) &&
                   tx.commit();
     }
     if (!written) {
@@ -259,7 +260,8 @@ SwipePage::Charge SwipePage::chargeAmount(LockSlot& lock, QStringList* cells) {
                                    numberToText(addAmounts(textToNumber(store.readField(kFieldSwipes)), visits))) &&
                   store.modifyField(PosBalance,
                                     numberToText(addAmounts(textToNumber(store.readField(kFieldBalance)), -amount))) &&
-                  history::appendEntry(history::kSwipe, numberToText(amount), before, history::currentValues(store)) &&
+                  history::appendEntry(history::kSwipe, numberToText(amount), before,
+                                       history::currentValues(store)) &&
                   tx.commit();
     }
     if (!written) {

@@ -230,7 +230,8 @@ bool readTableInfo(sqlite3* db, TableInfo* info, QString* error, const QByteArra
         *error = QStringLiteral("not a record table");
         return false;
     }
-    if (!queryText(db, "SELECT value FROM " + schema + ".quorvel_meta WHERE key = 'version'", &version, error))
+    if (!queryText(db, "SELECT value FROM " + schema + ".quorvel_meta WHERE key = 'version'", &version,
+                   error))
         return false;
     if (version != kFormatVersion) {
         *error = QStringLiteral("unsupported table version %1").arg(QString::fromLatin1(version));
@@ -809,13 +810,15 @@ bool RecordStore::Impl::createCompanionFile(const QString& path, const QByteArra
     const QByteArray tmpName = QFile::encodeName(tmp);
     const int fd = ::open(tmpName.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
     if (fd < 0)
-        return fail(QStringLiteral("cannot create %1: %2").arg(tmp, QString::fromLocal8Bit(std::strerror(errno))));
+        return fail(
+            QStringLiteral("cannot create %1: %2").arg(tmp, QString::fromLocal8Bit(std::strerror(errno))));
     ::close(fd);
     QString error;
     bool ok = buildTable(tmpName, key, fields, &indexes, &error) && fsyncPath(tmp, false);
     // link() refuses a name that exists: a file that appeared meanwhile is never replaced.
     if (ok && ::link(tmpName.constData(), QFile::encodeName(path).constData()) != 0) {
-        error = QStringLiteral("cannot create %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        error =
+            QStringLiteral("cannot create %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         ok = false;
     }
     QFile::remove(tmp + QStringLiteral("-journal"));
@@ -1604,8 +1607,8 @@ qint64 RecordStore::countCompanionRecords(const QList<Condition>& where) const {
     return s.columnInt(0);
 }
 
-bool RecordStore::readCompanionRecords(const QList<Condition>& where, const QString& descendingBy, qint64 offset,
-                                       qint64 limit, const RecordVisitor& fn) const {
+bool RecordStore::readCompanionRecords(const QList<Condition>& where, const QString& descendingBy,
+                                       qint64 offset, qint64 limit, const RecordVisitor& fn) const {
     std::lock_guard guard(m_mutex);
     Table* t = d->current;
     if (!t || t->companionPath.isEmpty())
@@ -1657,7 +1660,8 @@ bool RecordStore::copyTableFile(const QString& source, const QString& target, co
     const QByteArray toName = QFile::encodeName(to);
     const int fd = ::open(toName.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0644);
     if (fd < 0)
-        return d->fail(QStringLiteral("cannot create %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(errno))));
+        return d->fail(
+            QStringLiteral("cannot create %1: %2").arg(to, QString::fromLocal8Bit(std::strerror(errno))));
     ::close(fd);
     auto discard = [&](const QString& why) {
         QFile::remove(to + QStringLiteral("-journal"));

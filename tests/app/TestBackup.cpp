@@ -61,12 +61,13 @@ struct DataSnapshot {
 
 DataSnapshot snapshot(const QString& dir) {
     const QDir d(dir);
-    return {records(d.filePath("gly.dat"), operators::fieldList()), records(d.filePath("thy.dat"), members::memberFields()),
+    return {records(d.filePath("gly.dat"), operators::fieldList()),
+            records(d.filePath("thy.dat"), members::memberFields()),
             records(d.filePath("mxjl.dat"), history::historyFields()), readBytes(d.filePath("配置文件.ini"))};
 }
 
 class FolderAnswer : public PlatformDialogs {
-public:
+  public:
     FolderAnswer() { setPlatformDialogs(this); }
     ~FolderAnswer() override { setPlatformDialogs(nullptr); }
     bool chooseFolder(QWidget*, const QString&, const QString&, QString* chosen) override {
@@ -84,7 +85,7 @@ public:
 
 class TestBackup : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void backupWhileOpenRestoresIdentically();
@@ -94,7 +95,7 @@ private slots:
     void refusedRestore();
     void backupIntoAMissingFolder();
 
-private:
+  private:
     bool start(const QString& login);
     // A charge of member 2 through the swipe page: the member table and the history are open.
     void charge(const QString& amount);
@@ -208,8 +209,8 @@ void TestBackup::withoutTheRight() {
     QVERIFY(start(login));
     if (rightTakenAway) {
         RecordStore other;
-        QVERIFY(other.openTable(f->operatorPath(), kTablePassword, operators::fieldList()) && other.goToRecord(1) &&
-                other.writeFlag(operators::kFieldRight, false));
+        QVERIFY(other.openTable(f->operatorPath(), kTablePassword, operators::fieldList()) &&
+                other.goToRecord(1) && other.writeFlag(operators::kFieldRight, false));
     }
     // A valid backup to restore, made behind the program's back.
     const QString folder = m_parent->file("backup");

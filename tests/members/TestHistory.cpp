@@ -65,7 +65,7 @@ bool failNamedWrite(const QString& field) {
 
 class TestHistory : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void eachOperationLeavesOneEntry_data();
@@ -78,7 +78,7 @@ private slots:
     void unusableHistoryRefusesTheChange_data();
     void unusableHistoryRefusesTheChange();
 
-private:
+  private:
     bool start();
     // Runs the operation named action through the pages, as an operator does it.
     void run(const QString& action);
@@ -222,9 +222,18 @@ void TestHistory::refusalsLeaveNoEntry_data() {
     QTest::addColumn<QString>("visits");
     QTest::addColumn<QString>("balance");
     QTest::addColumn<QString>("amount");
-    QTest::newRow("no visits left") << "1" << "0" << "" << "";
-    QTest::newRow("balance short") << "2" << "" << "20" << "30";
-    QTest::newRow("no amount") << "2" << "" << "20" << "";
+    QTest::newRow("no visits left") << "1"
+                                    << "0"
+                                    << ""
+                                    << "";
+    QTest::newRow("balance short") << "2"
+                                   << ""
+                                   << "20"
+                                   << "30";
+    QTest::newRow("no amount") << "2"
+                               << ""
+                               << "20"
+                               << "";
 }
 
 void TestHistory::refusalsLeaveNoEntry() {
@@ -249,15 +258,24 @@ void TestHistory::interruptedWriteLeavesNeither_data() {
     QTest::addColumn<QString>("failing");
     QTest::addColumn<int>("record");
     // The member's own field failing, or the entry failing once the member's fields are written.
-    QTest::newRow("top-up, member write") << "top-up money" << "累计积分" << 2;
-    QTest::newRow("top-up, entry write") << "top-up money" << "时间" << 2;
-    QTest::newRow("count swipe, member write") << "swipe count" << "充值次数" << 1;
-    QTest::newRow("count swipe, entry write") << "swipe count" << "时间" << 1;
-    QTest::newRow("money swipe, member write") << "swipe money" << "充值金额" << 2;
-    QTest::newRow("money swipe, entry write") << "swipe money" << "时间" << 2;
-    QTest::newRow("redeem, entry write") << "redeem" << "时间" << 2;
-    QTest::newRow("modification, entry write") << "modification" << "时间" << 2;
-    QTest::newRow("cancellation, entry write") << "cancellation" << "时间" << 3;
+    QTest::newRow("top-up, member write") << "top-up money"
+                                          << "累计积分" << 2;
+    QTest::newRow("top-up, entry write") << "top-up money"
+                                         << "时间" << 2;
+    QTest::newRow("count swipe, member write") << "swipe count"
+                                               << "充值次数" << 1;
+    QTest::newRow("count swipe, entry write") << "swipe count"
+                                              << "时间" << 1;
+    QTest::newRow("money swipe, member write") << "swipe money"
+                                               << "充值金额" << 2;
+    QTest::newRow("money swipe, entry write") << "swipe money"
+                                              << "时间" << 2;
+    QTest::newRow("redeem, entry write") << "redeem"
+                                         << "时间" << 2;
+    QTest::newRow("modification, entry write") << "modification"
+                                               << "时间" << 2;
+    QTest::newRow("cancellation, entry write") << "cancellation"
+                                               << "时间" << 3;
 }
 
 void TestHistory::interruptedWriteLeavesNeither() {

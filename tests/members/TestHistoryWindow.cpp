@@ -44,7 +44,8 @@ const QList<QStringList> kEntries = {
 };
 
 QList<MemberRow> fiveMembers() {
-    auto row = [](const char* card, const char* name, const char* type, const char* visits, const char* balance) {
+    auto row = [](const char* card, const char* name, const char* type, const char* visits,
+                  const char* balance) {
         MemberRow m;
         m.card = QString::fromUtf8(card);
         m.name = QString::fromUtf8(name);
@@ -142,7 +143,7 @@ QList<QStringList> readCsv(const QString& path, bool* hasMark) {
 }
 
 class SaveAnswer : public PlatformDialogs {
-public:
+  public:
     explicit SaveAnswer(QString path) : m_path(std::move(path)) { setPlatformDialogs(this); }
     ~SaveAnswer() override { setPlatformDialogs(nullptr); }
     bool chooseSaveFile(QWidget*, const QString&, const QString&, const QString&, QString* chosen) override {
@@ -154,7 +155,7 @@ public:
     }
     int asked = 0;
 
-private:
+  private:
     QString m_path;
 };
 
@@ -164,7 +165,7 @@ Q_DECLARE_METATYPE(QList<int>)
 
 class TestHistoryWindow : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void opensWithThePagesCardNumber_data();
@@ -181,7 +182,7 @@ private slots:
     void withoutAnyHistory();
     void damagedHistory();
 
-private:
+  private:
     // Opens the window from the swipe page with card in its card box and runs act in it.
     void inWindow(const QString& card, const std::function<void(HistoryWindow&)>& act);
     std::unique_ptr<PagesFixture> f;
@@ -213,9 +214,12 @@ void TestHistoryWindow::opensWithThePagesCardNumber_data() {
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("card");
     QTest::addColumn<QList<int>>("want");
-    QTest::newRow("swipe page") << "swipe" << "2" << QList<int>{6, 5, 2, 8};
-    QTest::newRow("add page") << "add" << "1" << QList<int>{9, 3, 1};
-    QTest::newRow("empty card box") << "swipe" << "" << QList<int>{9, 7, 6, 5, 4, 3, 2, 1, 8};
+    QTest::newRow("swipe page") << "swipe"
+                                << "2" << QList<int>{6, 5, 2, 8};
+    QTest::newRow("add page") << "add"
+                              << "1" << QList<int>{9, 3, 1};
+    QTest::newRow("empty card box") << "swipe"
+                                    << "" << QList<int>{9, 7, 6, 5, 4, 3, 2, 1, 8};
 }
 
 void TestHistoryWindow::opensWithThePagesCardNumber() {
@@ -300,12 +304,14 @@ void TestHistoryWindow::windowsOfALongHistory() {
     QList<QStringList> many;
     const int n = HistoryModel::kBlockRows * 3 + 17;
     for (int i = 0; i < n; ++i)
-        many.append({QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(60 * i).toString(history::kTimeFormat), "店长",
-                     QString::number(i % 2), "x", "刷卡", QString::number(i), "", "", "", "", "", ""});
+        many.append({QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(60 * i).toString(history::kTimeFormat),
+                     "店长", QString::number(i % 2), "x", "刷卡", QString::number(i), "", "", "", "", "",
+                     ""});
     QVERIFY(appendEntries(many));
     inWindow(QString(), [&](HistoryWindow& w) {
         QCOMPARE(w.entries().rowCount(), n);
-        for (int row : {0, n - 1, HistoryModel::kBlockRows, HistoryModel::kBlockRows - 1, 2 * HistoryModel::kBlockRows + 5, 1})
+        for (int row : {0, n - 1, HistoryModel::kBlockRows, HistoryModel::kBlockRows - 1,
+                        2 * HistoryModel::kBlockRows + 5, 1})
             QCOMPARE(w.entries().entry(row).value(history::ColAmount), QString::number(n - 1 - row));
         QVERIFY(w.entries().entry(n).isEmpty());
         // With a card filter the blocks are counted within the matching entries: card "1" has
@@ -359,7 +365,8 @@ void TestHistoryWindow::totals() {
         QStringList headers;
         for (int c = 0; c < table->columnCount(); ++c)
             headers.append(table->horizontalHeaderItem(c)->text());
-        QCOMPARE(headers, (QStringList{"操作员", "充值金额", "刷卡金额", "刷卡次数", "兑换积分", "新会员", "注销会员"}));
+        QCOMPARE(headers, (QStringList{"操作员", "充值金额", "刷卡金额", "刷卡次数", "兑换积分", "新会员",
+                                       "注销会员"}));
         QList<QStringList> shown;
         for (int r = 0; r < table->rowCount(); ++r) {
             QStringList cells;
@@ -369,7 +376,8 @@ void TestHistoryWindow::totals() {
         }
         QCOMPARE(shown, rows);
         // What is owed now comes from the member table, whatever the days.
-        QCOMPARE(u.标签_未消费余额->text(), QStringLiteral("现有会员 5 人，储值余额合计 195.5 元，剩余次数合计 7 次"));
+        QCOMPARE(u.标签_未消费余额->text(),
+                 QStringLiteral("现有会员 5 人，储值余额合计 195.5 元，剩余次数合计 7 次"));
     });
 }
 
@@ -409,23 +417,22 @@ void TestHistoryWindow::csvField() {
 void TestHistoryWindow::historyExportReadsBack() {
     QList<QStringList> entries = kEntries;
     // Texts a spreadsheet must not take apart or run.
-    entries.append({"2024-05-01 15:00:00", "@店长", "5", "王\"五\",李", "修改", "", "", "", "-5", "-5", "=SUM(A1:A2)", "+3"});
+    entries.append({"2024-05-01 15:00:00", "@店长", "5", "王\"五\",李", "修改", "", "", "", "-5", "-5",
+                    "=SUM(A1:A2)", "+3"});
     QVERIFY(appendEntries(entries));
     const QString path = f->dir() + QStringLiteral("/明细.csv");
     SaveAnswer answer(path);
-    inWindow("5", [&](HistoryWindow& w) {
-        w.ui().按钮_导出明细->click();
-    });
+    inWindow("5", [&](HistoryWindow& w) { w.ui().按钮_导出明细->click(); });
     QCOMPARE(answer.asked, 1);
     QCOMPARE(f->boxes().texts(), QStringList{QStringLiteral("导出完成，共 1 条记录\r\n") + path});
     bool mark = false;
     const QList<QStringList> rows = readCsv(path, &mark);
     QVERIFY(mark);
     QCOMPARE(rows.size(), 2);
-    QCOMPARE(rows[0], (QStringList{"时间", "操作员", "会员卡号", "会员姓名", "类别", "数额", "原充值次数", "现充值次数",
-                                   "原充值金额", "现充值金额", "原累计积分", "现累计积分"}));
-    QCOMPARE(rows[1], (QStringList{"2024-05-01 15:00:00", "'@店长", "5", "王\"五\",李", "修改", "", "", "", "-5", "-5",
-                                   "'=SUM(A1:A2)", "+3"}));
+    QCOMPARE(rows[0], (QStringList{"时间", "操作员", "会员卡号", "会员姓名", "类别", "数额", "原充值次数",
+                                   "现充值次数", "原充值金额", "现充值金额", "原累计积分", "现累计积分"}));
+    QCOMPARE(rows[1], (QStringList{"2024-05-01 15:00:00", "'@店长", "5", "王\"五\",李", "修改", "", "", "",
+                                   "-5", "-5", "'=SUM(A1:A2)", "+3"}));
 
     // The whole history, newest first, each entry whole.
     f->boxes().clear();
@@ -445,8 +452,8 @@ void TestHistoryWindow::memberExportReadsBack() {
     const QList<QStringList> rows = readCsv(path, &mark);
     QVERIFY(mark);
     QCOMPARE(rows.size(), 6);
-    QCOMPARE(rows[0], (QStringList{"会员卡号", "会员姓名", "性别", "会员通讯", "会员类型", "充值次数", "充值金额", "操作员",
-                                   "累计积分", "注册时间", "刷卡次数"}));
+    QCOMPARE(rows[0], (QStringList{"会员卡号", "会员姓名", "性别", "会员通讯", "会员类型", "充值次数",
+                                   "充值金额", "操作员", "累计积分", "注册时间", "刷卡次数"}));
     for (int r = 1; r <= 5; ++r)
         QCOMPARE(rows[r], f->member(r).mid(1));
     QCOMPARE(rows[5][1], QStringLiteral("王\"五\",李"));

@@ -29,7 +29,8 @@ const QList<FieldDef> kMainFields{{kCard, TextField, 30}, {kBalance, TextField, 
 const QString kTime = QStringLiteral("时间");
 const QString kEntryCard = QStringLiteral("会员卡号");
 const QString kAmount = QStringLiteral("数额");
-const QList<FieldDef> kEntryFields{{kTime, TextField, 19}, {kEntryCard, TextField, 30}, {kAmount, TextField, 8}};
+const QList<FieldDef> kEntryFields{
+    {kTime, TextField, 19}, {kEntryCard, TextField, 30}, {kAmount, TextField, 8}};
 const QList<QStringList> kEntryIndexes{{kTime}, {kEntryCard, kTime}};
 
 // A protected main table of two members: card "1" with balance "100", card "2" with "50".
@@ -155,10 +156,25 @@ int shimDeviceCharacteristics(sqlite3_file* f) {
 
 // Version 1 methods only: no shared memory (rollback journals) and no memory mapping.
 const sqlite3_io_methods kShimMethods = {
-    1,           shimClose,    shimRead,      shimWrite,          shimTruncate,         shimSync,
-    shimFileSize, shimLock,    shimUnlock,    shimCheckReservedLock, shimFileControl,  shimSectorSize,
-    shimDeviceCharacteristics, nullptr,       nullptr,            nullptr,              nullptr,
-    nullptr,     nullptr,
+    1,
+    shimClose,
+    shimRead,
+    shimWrite,
+    shimTruncate,
+    shimSync,
+    shimFileSize,
+    shimLock,
+    shimUnlock,
+    shimCheckReservedLock,
+    shimFileControl,
+    shimSectorSize,
+    shimDeviceCharacteristics,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
 };
 
 int shimOpen(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags) {
@@ -226,8 +242,8 @@ void installShim() {
         g_countdown = crashAtStep;
         RecordStore::Transaction tx(store);
         if (tx.isActive() && store.writeField(kBalance, QStringLiteral("70")) &&
-            store.appendCompanionRecord({QStringLiteral("2024-05-01 10:00:00"), QStringLiteral("1"),
-                                         QStringLiteral("30")}) &&
+            store.appendCompanionRecord(
+                {QStringLiteral("2024-05-01 10:00:00"), QStringLiteral("1"), QStringLiteral("30")}) &&
             tx.commit())
             code = 0;
     }
@@ -253,7 +269,7 @@ bool failNamedWrite(const QString& field) {
 
 class TestCompanion : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void init();
     void cleanup();
     void appendCommitsWithTheTable();
@@ -269,7 +285,7 @@ private slots:
     void copyRefusals_data();
     void copyRefusals();
 
-private:
+  private:
     QString mainPath() const { return m_dir->file(QStringLiteral("main.dat")); }
     QString companionPath() const { return m_dir->file(QStringLiteral("entries.dat")); }
     bool openBoth(RecordStore& store) {
@@ -435,7 +451,8 @@ void TestCompanion::refusedCompanion() {
     QString file = companionPath();
     if (kind == "fields") {
         RecordStore other;
-        QVERIFY(other.createTable(file, kMainFields) && other.openTable(file) && other.setPassword(kPassword));
+        QVERIFY(other.createTable(file, kMainFields) && other.openTable(file) &&
+                other.setPassword(kPassword));
     } else if (kind == "garbage") {
         QVERIFY(writeBytes(file, QByteArray(4096, 'x')));
     } else if (kind == "password") {
@@ -468,17 +485,21 @@ void TestCompanion::reads_data() {
     // Entries 1..6 (time, card): 1 (10:00, A), 2 (09:00, B), 3 (11:00, A), 4 (11:00, B),
     // 5 (12:00, A), 6 (08:00, C).
     const QList<C> none;
-    QTest::newRow("all, latest record first") << none << QString() << qint64(0) << qint64(-1) << QList<int>{6, 5, 4, 3, 2, 1};
+    QTest::newRow("all, latest record first")
+        << none << QString() << qint64(0) << qint64(-1) << QList<int>{6, 5, 4, 3, 2, 1};
     QTest::newRow("all, by time") << none << kTime << qint64(0) << qint64(-1) << QList<int>{5, 4, 3, 1, 2, 6};
     QTest::newRow("window of two") << none << kTime << qint64(2) << qint64(2) << QList<int>{3, 1};
     QTest::newRow("window past the end") << none << kTime << qint64(5) << qint64(10) << QList<int>{6};
     QTest::newRow("one card") << QList<C>{{kEntryCard, C::Equal, "A"}} << kTime << qint64(0) << qint64(-1)
                               << QList<int>{5, 3, 1};
-    QTest::newRow("time range") << QList<C>{{kTime, C::AtLeast, "2024-05-01 09:00:00"}, {kTime, C::AtMost, "2024-05-01 11:00:00"}}
+    QTest::newRow("time range") << QList<C>{{kTime, C::AtLeast, "2024-05-01 09:00:00"},
+                                            {kTime, C::AtMost, "2024-05-01 11:00:00"}}
                                 << kTime << qint64(0) << qint64(-1) << QList<int>{4, 3, 1, 2};
-    QTest::newRow("card and range") << QList<C>{{kEntryCard, C::Equal, "B"}, {kTime, C::AtLeast, "2024-05-01 10:00:00"}}
+    QTest::newRow("card and range") << QList<C>{{kEntryCard, C::Equal, "B"},
+                                                {kTime, C::AtLeast, "2024-05-01 10:00:00"}}
                                     << kTime << qint64(0) << qint64(-1) << QList<int>{4};
-    QTest::newRow("no match") << QList<C>{{kEntryCard, C::Equal, "a"}} << kTime << qint64(0) << qint64(-1) << QList<int>{};
+    QTest::newRow("no match") << QList<C>{{kEntryCard, C::Equal, "a"}} << kTime << qint64(0) << qint64(-1)
+                              << QList<int>{};
 }
 
 void TestCompanion::reads() {
@@ -494,8 +515,8 @@ void TestCompanion::reads() {
     {
         RecordStore::Transaction tx(store);
         for (const auto& [time, card] : rows)
-            QVERIFY(store.appendCompanionRecord(
-                {QStringLiteral("2024-05-01 ") + time + QStringLiteral(":00"), QString::fromUtf8(card), "1"}));
+            QVERIFY(store.appendCompanionRecord({QStringLiteral("2024-05-01 ") + time + QStringLiteral(":00"),
+                                                 QString::fromUtf8(card), "1"}));
         QVERIFY(tx.commit());
     }
     const QList<Entry> got = entries(store, where, descendingBy, offset, limit);
@@ -507,7 +528,8 @@ void TestCompanion::reads() {
     for (int i = 0; i < rows.size(); ++i)
         matching += recordNumbers(entries(store, where)).contains(i + 1) ? 1 : 0;
     QCOMPARE(store.countCompanionRecords(where), matching);
-    QCOMPARE(store.countCompanionRecords({{QStringLiteral("无此字段"), RecordStore::Condition::Equal, "x"}}), -1);
+    QCOMPARE(store.countCompanionRecords({{QStringLiteral("无此字段"), RecordStore::Condition::Equal, "x"}}),
+             -1);
 }
 
 void TestCompanion::copyWhileOpenIsIdentical() {
@@ -524,7 +546,8 @@ void TestCompanion::copyWhileOpenIsIdentical() {
     {
         RecordStore::Lock lock(store);
         QVERIFY2(store.copyTableFile(mainPath(), copyMain, kPassword), qPrintable(store.lastError()));
-        QVERIFY2(store.copyTableFile(companionPath(), copyCompanion, kPassword), qPrintable(store.lastError()));
+        QVERIFY2(store.copyTableFile(companionPath(), copyCompanion, kPassword),
+                 qPrintable(store.lastError()));
     }
     // The open table went on working while it was copied, and the copies hold what it held.
     QVERIFY(store.goToRecord(2));

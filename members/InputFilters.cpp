@@ -33,7 +33,20 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != m_box || m_box->isReadOnly())
+        if (watched != m_box)
+            return false;
+        // The box is asked nothing for other events: a box being destroyed still sends some
+        // (its focus going out) once it is a QLineEdit no more.
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::InputMethod:
+        case QEvent::Drop:
+        case QEvent::MouseButtonRelease:
+            break;
+        default:
+            return false;
+        }
+        if (m_box->isReadOnly())
             return false;
         switch (event->type()) {
         case QEvent::KeyPress:

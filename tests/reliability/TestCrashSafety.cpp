@@ -11,6 +11,7 @@
 #include "text/Numbers.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -26,8 +27,14 @@ namespace {
 
 enum Pos { PVisits = 6, PBalance = 7, PPoints = 9, PSwipes = 11 };
 
-// The longest wait before a kill: up to a few operations (each takes 10 to 25 ms here).
-constexpr int kMaxKillDelayUs = 120000;
+// A kill comes after 0 to kMaxAcksBeforeKill acknowledgements, then at a random point of the
+// next operation or so: the wait is drawn from 0 to 1.5 times the time an operation takes here,
+// measured as the run goes (it differs tenfold between a plain and a sanitizer build).
+constexpr int kMaxAcksBeforeKill = 3;
+
+int acksIn(const QByteArray& out) {
+    return int(out.count("\nACK "));
+}
 
 int envInt(const char* name, int fallback) {
     bool ok = false;
@@ -166,6 +173,8 @@ void TestCrashSafety::killedAtRandomMoments() {
     qint64 next = 0; // the first operation not yet in the table
     qint64 acknowledged = 0, refusedAcks = 0, interruptedCommits = 0, committedUnacknowledged = 0;
     qint64 killsBeforeFirstOp = 0;
+    double opTimeUs = 20000; // refined from the acknowledgements' pace
+    int opSamples = 0;
 
     for (int cycle = 0; cycle < cycles; ++cycle) {
         QProcess worker;
@@ -182,8 +191,24 @@ void TestCrashSafety::killedAtRandomMoments() {
             worker.waitForReadyRead(1000);
             out += worker.readAllStandardOutput();
         }
-        const unsigned long delayUs = mix(seed ^ (0xC0FFEEULL + std::uint64_t(cycle))) % kMaxKillDelayUs;
-        QThread::usleep(delayUs);
+        const std::uint64_t r = mix(seed ^ (0xC0FFEEULL + std::uint64_t(cycle)));
+        const int waitAcks = int(r % (kMaxAcksBeforeKill + 1));
+        QElapsedTimer sinceAck;
+        sinceAck.start();
+        while (acksIn(out) < waitAcks && worker.state() == QProcess::Running) {
+            const int before = acksIn(out);
+            worker.waitForReadyRead(1000);
+            out += worker.readAllStandardOutput();
+            const int now = acksIn(out);
+            if (now > before) {
+                // Mean time of an operation, from the gaps between acknowledgements.
+                opTimeUs = (opTimeUs * opSamples + double(sinceAck.nsecsElapsed()) / 1000.0 / (now - before)) /
+                           (opSamples + 1);
+                ++opSamples;
+                sinceAck.restart();
+            }
+        }
+        QThread::usleep((unsigned long)(double((r >> 8) % 1000) / 1000.0 * 1.5 * opTimeUs));
         ::kill(pid_t(worker.processId()), SIGKILL);
         QVERIFY(worker.waitForFinished(30000));
         out += worker.readAllStandardOutput();
@@ -254,6 +279,7 @@ void TestCrashSafety::killedAtRandomMoments() {
                              .arg(interruptedCommits)
                              .arg(committedUnacknowledged)
                              .arg(killsBeforeFirstOp);
+    qInfo("one operation took %.1f ms on average here", opTimeUs / 1000.0);
     for (qsizetype i = 0; i < initial.size(); ++i) {
         const CrashMember& a = initial[i];
         const CrashMember& b = books.members[i];

@@ -46,6 +46,8 @@ HistoryWindow::HistoryWindow(const QString& card, QWidget* parent)
     // Fixed row heights: the view never measures a row it does not show.
     u.列表_明细->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     u.列表_明细->verticalHeader()->setDefaultSectionSize(20);
+    // All twelve columns in the window's width: the time wide, the numbers narrow.
+    u.列表_明细->horizontalHeader()->setDefaultSectionSize(68);
     u.列表_明细->setColumnWidth(history::ColTime, 130);
 
     u.组合框_明细类别->addItem(kAllKinds);

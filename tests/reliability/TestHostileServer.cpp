@@ -200,6 +200,9 @@ void TestHostileServer::updateCheck() {
     const QStringList before = snapshot(m_box->path());
     const bool rootHadOne = QFileInfo::exists(QStringLiteral("/gx.ini"));
 
+    // Read before the check: the client answers nothing while a transfer holds it.
+    const FtpTimeouts limits = m_app->ftp().timeouts();
+    const qint64 limitMs = limits.connectMs + limits.operationMs;
     Ui::AboutPage& about = m_app->mainWindow()->aboutPage()->ui();
     UpdatePanel* panel = m_app->mainWindow()->aboutPage()->updatePanel();
     about.高级选择夹_关于->setCurrentIndex(2);
@@ -220,8 +223,6 @@ void TestHostileServer::updateCheck() {
     heartbeat.start();
     QTest::mouseClick(about.按钮_检查更新, Qt::LeftButton);
     QVERIFY(panel->isChecking());
-    const FtpTimeouts limits = m_app->ftp().timeouts();
-    const qint64 limitMs = limits.connectMs + limits.operationMs;
     QTRY_VERIFY_WITH_TIMEOUT(!panel->isChecking(), int(limitMs) + 10000);
     const qint64 tookMs = clock.elapsed();
     heartbeat.stop();
